@@ -1,0 +1,49 @@
+# Source collection rules shared by every target.
+#
+# A source file either includes <windows.h> or it does not. Files that do carry the
+# suffix _win; every other .cpp under src/ (outside the framework, which is Win32 only,
+# and the resources) is portable and goes into tavrel_core, built natively and by both
+# mingw compilers.
+set(TAVREL_SRC ${CMAKE_CURRENT_LIST_DIR}/../src)
+get_filename_component(TAVREL_SRC ${TAVREL_SRC} ABSOLUTE)
+
+# Sub-systems that belong to the main program (the updater has its own folder).
+set(TAVREL_CORE_DIRS shell protocol connection login panel viewer screenup notetool widgets)
+
+function(tavrel_collect out_portable out_win)
+  set(portable)
+  set(win)
+  foreach(dir IN LISTS TAVREL_CORE_DIRS)
+    file(GLOB files CONFIGURE_DEPENDS ${TAVREL_SRC}/${dir}/*.cpp)
+    foreach(f IN LISTS files)
+      get_filename_component(name ${f} NAME_WE)
+      if(name MATCHES "Main(_win)?$")
+        # program entry points are linked only into their program
+      elseif(name MATCHES "_win$")
+        list(APPEND win ${f})
+      else()
+        list(APPEND portable ${f})
+      endif()
+    endforeach()
+  endforeach()
+  set(${out_portable} ${portable} PARENT_SCOPE)
+  set(${out_win} ${win} PARENT_SCOPE)
+endfunction()
+
+# Runs a Windows test program under Wine and insists on GoogleTest's own closing
+# words: a Wine that cannot start the program still exits with 0, so the exit code
+# alone proves nothing.
+function(tavrel_add_wine_gtest target)
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS win
+               PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test"
+               FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]"
+               TIMEOUT 120)
+  # Discovery of zero tests would look like success; this one always exists.
+  add_test(NAME ${target}.really_ran
+           COMMAND ${target} --gtest_list_tests)
+  set_tests_properties(${target}.really_ran PROPERTIES LABELS win
+                       PASS_REGULAR_EXPRESSION "^[A-Za-z]")
+endfunction()
