@@ -17,8 +17,8 @@ function(tavrel_collect out_portable out_win)
     file(GLOB files CONFIGURE_DEPENDS ${TAVREL_SRC}/${dir}/*.cpp)
     foreach(f IN LISTS files)
       get_filename_component(name ${f} NAME_WE)
-      if(name MATCHES "Main(_win)?$")
-        # program entry points are linked only into their program
+      if(name MATCHES "Main(_win)?$" OR name MATCHES "^TestHooks")
+        # program entry points and test hooks are linked only into their program
       elseif(name MATCHES "_win$")
         list(APPEND win ${f})
       else()

@@ -1,0 +1,93 @@
+#include "framework/DialogEx.h"
+
+CDialogEx::CDialogEx(UINT templateId, CWnd* parent)
+    : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
+
+CDialogEx::~CDialogEx() {
+    if (!m_bModal && m_hWnd != nullptr && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+}
+
+INT_PTR CDialogEx::DoModal() {
+    m_bModal = true;
+    HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+    INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
+                                       parent, &CDialogEx::DialogProc,
+                                       reinterpret_cast<LPARAM>(this));
+    m_hWnd = nullptr;
+    return result;
+}
+
+BOOL CDialogEx::Create(CWnd* parent) {
+    m_bModal = false;
+    if (parent != nullptr) m_pParentWnd = parent;
+    HWND parentHwnd = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+    HWND hwnd = ::CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
+                                     parentHwnd, &CDialogEx::DialogProc,
+                                     reinterpret_cast<LPARAM>(this));
+    return hwnd != nullptr;
+}
+
+void CDialogEx::EndDialog(INT_PTR result) {
+    if (m_bModal) {
+        ::EndDialog(m_hWnd, result);
+    } else {
+        DestroyWindow();
+    }
+}
+
+BOOL CDialogEx::DestroyWindow() {
+    if (m_hWnd == nullptr) return FALSE;
+    HWND hwnd = m_hWnd;
+    return ::DestroyWindow(hwnd);
+}
+
+BOOL CDialogEx::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return FALSE; }
+
+INT_PTR CALLBACK CDialogEx::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDialogEx* self = nullptr;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialogEx*>(lParam);
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        self->m_hWnd = hwnd;
+    } else {
+        self = reinterpret_cast<CDialogEx*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+    }
+    if (self == nullptr) return FALSE;
+    INT_PTR handled = self->Dispatch(message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+        self->m_hWnd = nullptr;
+    }
+    return handled;
+}
+
+INT_PTR CDialogEx::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (OnMessage(message, wParam, lParam, result)) {
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    switch (message) {
+        case WM_INITDIALOG:
+            return OnInitDialog();
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED || lParam == 0) {
+                if (LOWORD(wParam) == IDOK) {
+                    OnOK();
+                    return TRUE;
+                }
+                if (LOWORD(wParam) == IDCANCEL) {
+                    OnCancel();
+                    return TRUE;
+                }
+            }
+            return FALSE;
+        case WM_SYSCOMMAND:
+            OnSysCommand(static_cast<UINT>(wParam), lParam);
+            // Commands of our own are handled there; the system's go on to
+            // DefDlgProc.
+            return (wParam & 0xFFF0) < SC_SIZE ? TRUE : FALSE;
+        default:
+            return FALSE;
+    }
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "framework/DialogEx.h"
+
+// The about box, shown from the main dialog's system menu.
+class CAboutDlg : public CDialogEx {
+public:
+    explicit CAboutDlg(CWnd* parent = nullptr);
+};

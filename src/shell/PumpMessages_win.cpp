@@ -1,0 +1,19 @@
+#include "shell/PumpMessages_win.h"
+
+void PumpMessages(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        // Unsigned difference: correct across the 49-day wrap of the tick count.
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed > milliseconds) break;
+        // Sleep until a message arrives or the time is up instead of spinning: a busy
+        // wait would take a whole core from the capture threads of a two-core pad.
+        MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds - elapsed + 1, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
+}

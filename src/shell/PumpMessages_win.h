@@ -1,0 +1,7 @@
+#pragma once
+
+#include "framework/Afx.h"
+
+// Dispatches the calling thread's window messages until more than the given time has
+// passed: the program's way to wait while its windows stay responsive.
+void PumpMessages(DWORD milliseconds);

@@ -1,0 +1,3 @@
+#include "shell/TestHooks_win.h"
+
+void TestHookMainDialogShown(HWND) {}

@@ -1,0 +1,7 @@
+// Points where the crash-test build of the program can break in. The shipped program
+// links TestHooksNone_win.cpp, in which they do nothing.
+#pragma once
+
+#include "framework/Afx.h"
+
+void TestHookMainDialogShown(HWND dialog);
