@@ -1,5 +1,7 @@
 #include "shell/IniEncoding.h"
 
+namespace tavrel {
+
 namespace {
 
 constexpr uint8_t kAsciiLimit = 0x80;
@@ -173,3 +175,5 @@ std::u16string MoveToDatedBackup(IBackupFileSystem& fileSystem, const std::u16st
     }
     return std::u16string();
 }
+
+}  // namespace tavrel

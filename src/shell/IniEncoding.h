@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace tavrel {
+
 // What DetectIniEncoding found. The numbers of the first four are those the settings
 // code has always used; the two "without mark" values are ours.
 enum IniEncoding : int {
@@ -73,3 +75,5 @@ constexpr unsigned kBackupRenameWaitMs = 100;
 std::u16string MoveToDatedBackup(IBackupFileSystem& fileSystem, const std::u16string& path,
                                  const std::u16string& base, const std::u16string& extension,
                                  const std::u16string& date);
+
+}  // namespace tavrel

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+namespace tavrel {
+
 uint32_t AllowedNoteToolColor(uint32_t stored) {
     for (uint32_t colour : kNoteToolColors) {
         if (colour == stored) return stored;
@@ -107,3 +109,5 @@ bool AddCompatLayerFlag(const std::u16string& current, const std::u16string& fla
     updated = current + u' ' + flag;
     return true;
 }
+
+}  // namespace tavrel

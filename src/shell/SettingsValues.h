@@ -7,14 +7,14 @@
 #include <cstdint>
 #include <string>
 
-// Application profile.
-inline constexpr char16_t kProfileRegistryKey[] = u"Vantor Login";
+namespace tavrel {
+
+// Application profile (root name and language default: StartupRules.h).
 inline constexpr char16_t kSectionConfig[] = u"config";
 inline constexpr char16_t kKeyLanguage[] = u"language";
 inline constexpr char16_t kKeyTeacherId[] = u"teacherid";
 inline constexpr char16_t kKeyNoteToolColor[] = u"notetool_color";
 inline constexpr char16_t kKeyNoteToolPenSizeType[] = u"notetool_pensizetype";
-inline constexpr char16_t kDefaultLanguage[] = u"Kor";
 
 // INI files next to the executable.
 inline constexpr char16_t kSettingIniName[] = u"setting.ini";
@@ -71,3 +71,5 @@ RelayEndpointSetting RelayEndpointWithoutFile();
 // Returns false when `current` already contains the flag and nothing is to be written.
 bool AddCompatLayerFlag(const std::u16string& current, const std::u16string& flag,
                         std::u16string& updated);
+
+}  // namespace tavrel

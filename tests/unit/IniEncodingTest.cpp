@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace tavrel;
+
 using Bytes = std::vector<uint8_t>;
 
 Bytes FromText(const std::string& text) { return Bytes(text.begin(), text.end()); }

@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace tavrel;
+
 TEST(SettingsValuesTest, NoteToolColourFallsBackToDefault) {
     const struct {
         uint32_t stored;
