@@ -29,49 +29,49 @@
 // String table: start-up.
 #define IDS_ABOUTBOX 101             // Tavrel 정보(&A)...
 #define IDS_SOCKETS_INIT_FAILED 103  // Windows 소켓을 초기화하지 못했습니다.
-#define IDS_OS_NOT_SUPPORTED 201     // Windows XP 또는 그 이후의 운영체제에서만 실행이 가능합니다.
+#define IDS_OS_NOT_SUPPORTED 201  // Windows XP 또는 그 이후의 운영체제에서만 실행이 가능합니다.
 
 // String table: session and control panel.
 #define IDS_CHECK_WIFI_AND_RESTART 205  // WiFi에 정상 연결되었는지 확인 후 다시 실행해주세요.
-#define IDS_CONFIRM_EXIT 206            // Vantor Tavrel을 종료하시겠습니까?
-#define IDS_CONFIRM_EXIT_CAPTION 207    // Vantor Tavrel 종료 확인
-#define IDS_GDIPLUS_INIT_FAILED 208     // GDI+ 라이브러리를 초기화할 수 없습니다.
+#define IDS_CONFIRM_EXIT 206          // Vantor Tavrel을 종료하시겠습니까?
+#define IDS_CONFIRM_EXIT_CAPTION 207  // Vantor Tavrel 종료 확인
+#define IDS_GDIPLUS_INIT_FAILED 208   // GDI+ 라이브러리를 초기화할 수 없습니다.
 #define IDS_REMOTE_DENIED_SCREENUP 210  // 화면 올림 상태에서는 원격제어가 불가능합니다.
-#define IDS_STOP_SCREENUP_FIRST 211     // 화면 올림을 중단한 후 실행해 주세요.
-#define IDS_TEACHER_DISCONNECTED 213    // Vantor Teacher와 연결이 끊어진 상태입니다.
-#define IDS_REMOTE_ONLY_FEATURE 215     // 원격 제어 상태일때 사용 가능한 기능입니다.
+#define IDS_STOP_SCREENUP_FIRST 211   // 화면 올림을 중단한 후 실행해 주세요.
+#define IDS_TEACHER_DISCONNECTED 213  // Vantor Teacher와 연결이 끊어진 상태입니다.
+#define IDS_REMOTE_ONLY_FEATURE 215  // 원격 제어 상태일때 사용 가능한 기능입니다.
 #define IDS_SCREENUP_DENIED_REMOTE 216  // 원격 제어 상태에서는 화면올림이 불가능합니다.
-#define IDS_STOP_REMOTE_FIRST 217       // 원격 제어를 종료한 후 실행해 주세요.
-#define IDS_TIP_REMOTE_CONTROL 221      // 교탁 PC의 원격제어를 시작/중단 합니다.
-#define IDS_TIP_TOUCH_KEYBOARD 222      // 원격제어 상태에서 키보드 입력 방법을 제공합니다.
-#define IDS_TIP_SCREEN_UP 223           // 선생님 패드 화면을 교탁 PC로 실시간 전송합니다.
-#define IDS_TIP_NOTE_TOOL 224           // 화면올림 상태일때 노트툴 사용을 활성화 합니다.
+#define IDS_STOP_REMOTE_FIRST 217   // 원격 제어를 종료한 후 실행해 주세요.
+#define IDS_TIP_REMOTE_CONTROL 221  // 교탁 PC의 원격제어를 시작/중단 합니다.
+#define IDS_TIP_TOUCH_KEYBOARD 222  // 원격제어 상태에서 키보드 입력 방법을 제공합니다.
+#define IDS_TIP_SCREEN_UP 223  // 선생님 패드 화면을 교탁 PC로 실시간 전송합니다.
+#define IDS_TIP_NOTE_TOOL 224  // 화면올림 상태일때 노트툴 사용을 활성화 합니다.
 // 화면올림 상태일때 선생님 패드에서 나는 소리를 교탁 PC로 실시간 전송합니다.
 #define IDS_TIP_SOUND_UP 225
-#define IDS_TIP_STUDENT_TOUCH 226       // 학생 패드의 터치기능을 활성/비활성화 시킵니다.
-#define IDS_TIP_BROADCAST 227           // 교탁PC의 현재 화면을 모든 학생 패드로 실시간 전송합니다.
-#define IDS_TEACHER_LOST_EXIT 229       // Vantor Teacher와 연결이 끊어져 프로그램이 종료됩니다
+#define IDS_TIP_STUDENT_TOUCH 226  // 학생 패드의 터치기능을 활성/비활성화 시킵니다.
+#define IDS_TIP_BROADCAST 227  // 교탁PC의 현재 화면을 모든 학생 패드로 실시간 전송합니다.
+#define IDS_TEACHER_LOST_EXIT 229  // Vantor Teacher와 연결이 끊어져 프로그램이 종료됩니다
 // 로그인 서버와 접속이 되지 않습니다.\nWi-Fi에 정상연결되어 있는지 확인해 주세요.
 #define IDS_RELAY_UNREACHABLE 230
 // Vantor Teacher와 접속이 되지 않습니다.\nWi-Fi에 정상연결되어 있는지 확인해 주세요.
 #define IDS_TEACHER_UNREACHABLE 231
-#define IDS_INVALID_DATA_RECEIVED 232   // 잘못된 정보가 수신되었습니다.
-#define IDS_TIP_CHANGE_MONITOR 234      // 원격제어 대상 모니터를 변경합니다.
+#define IDS_INVALID_DATA_RECEIVED 232  // 잘못된 정보가 수신되었습니다.
+#define IDS_TIP_CHANGE_MONITOR 234     // 원격제어 대상 모니터를 변경합니다.
 
 // String table: log-in and the relay server's refusals.
 #define IDS_LOGIN_ID_EMPTY 1103  // 선생님 ID를 입력해 주세요.
 // 선생님 ID로 사용할 수 없는 문자(",\<>&|:/*?"")가 사용되었습니다.
 #define IDS_LOGIN_ID_BAD_CHARS 1104
-#define IDS_LOGIN_ID_TOO_LONG 1105       // 선생님 ID는 최대 20글자까지 입력할 수 있습니다.
-#define IDS_LOGIN_QUERYING 1106          // 로그인 서버 정보를 얻어오고 있습니다.
-#define IDS_RELAY_LOOKUP_ERROR 1109      // 로그인 정보를 찾는 동안 오류가 발생했습니다.
-#define IDS_RELAY_NO_TEACHER 1110        // 일치하는 선생님 정보를 찾을 수 없습니다.
+#define IDS_LOGIN_ID_TOO_LONG 1105  // 선생님 ID는 최대 20글자까지 입력할 수 있습니다.
+#define IDS_LOGIN_QUERYING 1106      // 로그인 서버 정보를 얻어오고 있습니다.
+#define IDS_RELAY_LOOKUP_ERROR 1109  // 로그인 정보를 찾는 동안 오류가 발생했습니다.
+#define IDS_RELAY_NO_TEACHER 1110  // 일치하는 선생님 정보를 찾을 수 없습니다.
 // 로그인 서버와 Vantor 종류가 다릅니다.\n프로그램을 확인해 주세요.
 #define IDS_RELAY_WRONG_KIND 1111
-#define IDS_RELAY_NOT_RUNNING 1112       // 실행중인 %s 가 없습니다.\n선생님 ID를 확인해주세요.
-#define IDS_LOGIN_BAD_ACCESS 1113        // 잘못된 접근입니다.
-#define IDS_LOGIN_BAD_TEACHER_ID 1114    // 유효하지않은 선생님 ID 입니다.
-#define IDS_LOGIN_BAD_UNIQUE_CODE 1115   // 유효하지않은 고유코드 입니다.
+#define IDS_RELAY_NOT_RUNNING 1112  // 실행중인 %s 가 없습니다.\n선생님 ID를 확인해주세요.
+#define IDS_LOGIN_BAD_ACCESS 1113       // 잘못된 접근입니다.
+#define IDS_LOGIN_BAD_TEACHER_ID 1114   // 유효하지않은 선생님 ID 입니다.
+#define IDS_LOGIN_BAD_UNIQUE_CODE 1115  // 유효하지않은 고유코드 입니다.
 
 // String table: note tool.
 #define IDS_TIP_NOTE_TOUCH_MODE 1220        // 터치 모드

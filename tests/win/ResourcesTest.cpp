@@ -290,7 +290,12 @@ TEST_F(ResourcesTest, MainDialogTemplateNamesTheProgramClass) {
     for (HMODULE module : {korean(), english_}) {
         DialogTemplateInfo info;
         ASSERT_TRUE(ReadDialogTemplate(module, IDD_VANTORTAVREL_DIALOG, &info));
-        EXPECT_EQ(Utf8(info.className), "Vantor Tavrel");
+        // windres writes the class name in capitals; window class names are
+        // case-insensitive, so the registered "Vantor Tavrel" still matches.
+        EXPECT_EQ(CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, info.className.c_str(), -1,
+                                 L"Vantor Tavrel", -1),
+                  CSTR_EQUAL)
+            << Utf8(info.className);
         EXPECT_EQ(Utf8(info.title), "Vantor Tavrel");
         EXPECT_EQ(info.style & kRequired, kRequired);
     }
@@ -299,6 +304,57 @@ TEST_F(ResourcesTest, MainDialogTemplateNamesTheProgramClass) {
     ASSERT_TRUE(ReadDialogTemplate(english_, IDD_ABOUTBOX, &english_about));
     EXPECT_EQ(Utf8(korean_about.title), Utf8(L"Tavrel 정보"));
     EXPECT_EQ(Utf8(english_about.title), "About Tavrel");
+}
+
+INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// The panel's template only opens once its class is registered under the program's
+// name, as start-up does from the system dialog class; the placeholder line must fit
+// the ready text in one line in either language. Needs a display, like every test
+// here that opens a window.
+TEST_F(ResourcesTest, MainDialogOpensWithTheProgramClass) {
+    WNDCLASSW dialogClass = {};
+    ASSERT_TRUE(GetClassInfoW(korean(), L"#32770", &dialogClass));
+    dialogClass.hInstance = korean();
+    dialogClass.lpszClassName = L"Vantor Tavrel";
+    ATOM atom = RegisterClassW(&dialogClass);
+    ASSERT_NE(atom, 0) << GetLastError();
+
+    for (HMODULE module : {korean(), english_}) {
+        // The template comes from the language module, but the window belongs to the
+        // program's instance, where its class is registered: a local class is only
+        // found for the instance that registered it.
+        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDD_VANTORTAVREL_DIALOG),
+                                    MAKEINTRESOURCEW(5) /* RT_DIALOG */);
+        ASSERT_NE(found, nullptr);
+        auto* dialogTemplate =
+            static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(module, found)));
+        HWND dialog =
+            CreateDialogIndirectParamW(korean(), dialogTemplate, nullptr, QuietDialogProc, 0);
+        ASSERT_NE(dialog, nullptr)
+            << (module == english_ ? "English " : "Korean ") << GetLastError();
+        wchar_t name[64] = {};
+        GetClassNameW(dialog, name, 64);
+        EXPECT_EQ(Utf8(name), "Vantor Tavrel");
+        EXPECT_NE(GetDlgItem(dialog, IDC_TITLE_TEXT), nullptr);
+
+        HWND line = GetDlgItem(dialog, IDC_PLACEHOLDER_TEXT);
+        ASSERT_NE(line, nullptr);
+        std::wstring ready;
+        ASSERT_TRUE(LoadText(module, IDS_PLACEHOLDER_READY, &ready));
+        HDC dc = GetDC(line);
+        HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(line, WM_GETFONT, 0, 0)));
+        SIZE extent = {};
+        GetTextExtentPoint32W(dc, ready.c_str(), static_cast<int>(ready.size()), &extent);
+        SelectObject(dc, old);
+        ReleaseDC(line, dc);
+        RECT client = {};
+        GetClientRect(line, &client);
+        EXPECT_LE(extent.cx, client.right) << "placeholder line too narrow";
+        DestroyWindow(dialog);
+    }
+    UnregisterClassW(L"Vantor Tavrel", korean());
 }
 
 TEST_F(ResourcesTest, VersionInformation) {
