@@ -7,12 +7,29 @@ CDialogEx::~CDialogEx() {
     if (!m_bModal && m_hWnd != nullptr && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
 }
 
+namespace {
+// The template comes from the resource module (a language module when one is loaded),
+// but the window is created for the executable's instance: the window classes that
+// templates name are registered there, and a class is only found for the instance
+// that registered it.
+const DLGTEMPLATE* LoadTemplate(UINT templateId) {
+    HINSTANCE module = AfxGetResourceHandle();
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(templateId), RT_DIALOG);
+    if (found == nullptr) return nullptr;
+    HGLOBAL loaded = ::LoadResource(module, found);
+    if (loaded == nullptr) return nullptr;
+    return static_cast<const DLGTEMPLATE*>(::LockResource(loaded));
+}
+}  // namespace
+
 INT_PTR CDialogEx::DoModal() {
     m_bModal = true;
+    const DLGTEMPLATE* dialogTemplate = LoadTemplate(m_nIDTemplate);
+    if (dialogTemplate == nullptr) return -1;
     HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
-    INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
-                                       parent, &CDialogEx::DialogProc,
-                                       reinterpret_cast<LPARAM>(this));
+    INT_PTR result =
+        ::DialogBoxIndirectParamW(AfxGetInstanceHandle(), dialogTemplate, parent,
+                                  &CDialogEx::DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return result;
 }
@@ -21,9 +38,11 @@ BOOL CDialogEx::Create(CWnd* parent) {
     m_bModal = false;
     if (parent != nullptr) m_pParentWnd = parent;
     HWND parentHwnd = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
-    HWND hwnd = ::CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
-                                     parentHwnd, &CDialogEx::DialogProc,
-                                     reinterpret_cast<LPARAM>(this));
+    const DLGTEMPLATE* dialogTemplate = LoadTemplate(m_nIDTemplate);
+    if (dialogTemplate == nullptr) return FALSE;
+    HWND hwnd =
+        ::CreateDialogIndirectParamW(AfxGetInstanceHandle(), dialogTemplate, parentHwnd,
+                                     &CDialogEx::DialogProc, reinterpret_cast<LPARAM>(this));
     return hwnd != nullptr;
 }
 

@@ -1,0 +1,232 @@
+#include "Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace e2e {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MsSince(Clock::time_point start) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+std::string WineRunScript() { return SourceDir() + "/cmake/wine-run"; }
+
+}  // namespace
+
+Process::~Process() {
+    if (m_pid > 0 && Running()) Kill();
+    if (m_outFd >= 0) close(m_outFd);
+}
+
+bool Process::Start(const std::vector<std::string>& argv, const std::string& cwd,
+                    const std::map<std::string, std::string>& extraEnv) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return false;
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        setpgid(0, 0);
+        dup2(pipeFds[1], STDOUT_FILENO);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+        for (const auto& [name, value] : extraEnv) setenv(name.c_str(), value.c_str(), 1);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    m_pid = pid;
+    m_outFd = pipeFds[0];
+    fcntl(m_outFd, F_SETFL, O_NONBLOCK);
+    return true;
+}
+
+void Process::Drain(bool block) {
+    if (m_outFd < 0) return;
+    char buffer[4096];
+    for (;;) {
+        if (block) {
+            pollfd p{m_outFd, POLLIN, 0};
+            if (poll(&p, 1, 200) <= 0) return;
+        }
+        ssize_t n = read(m_outFd, buffer, sizeof buffer);
+        if (n <= 0) return;
+        m_out.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+bool Process::Running() {
+    if (m_pid <= 0) return false;
+    int status = 0;
+    pid_t r = waitpid(m_pid, &status, WNOHANG);
+    if (r == 0) return true;
+    if (r == m_pid) {
+        m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        m_pid = -1;
+        Drain(true);
+    }
+    return false;
+}
+
+bool Process::Wait(int timeoutMs) {
+    const auto start = Clock::now();
+    while (Running()) {
+        Drain(false);
+        if (MsSince(start) > timeoutMs) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+void Process::Kill() {
+    if (m_pid <= 0) return;
+    kill(-m_pid, SIGKILL);
+    kill(m_pid, SIGKILL);
+    int status = 0;
+    waitpid(m_pid, &status, 0);
+    m_pid = -1;
+}
+
+std::string Process::Output() {
+    Drain(false);
+    return m_out;
+}
+
+std::string SourceDir() { return TAVREL_SOURCE_DIR; }
+std::string WinBinDir() { return std::string(TAVREL_WIN_BUILD_DIR) + "/bin"; }
+std::string WinCrashTestDir() { return std::string(TAVREL_WIN_BUILD_DIR) + "/crashtest"; }
+std::string WinePrefix() { return SourceDir() + "/build/wineprefix"; }
+std::string OutDir() { return SourceDir() + "/out/e2e"; }
+
+bool StartWine(Process& process, const std::vector<std::string>& argv, const std::string& cwd,
+               const std::map<std::string, std::string>& extraEnv) {
+    std::vector<std::string> full{WineRunScript(), WinePrefix()};
+    full.insert(full.end(), argv.begin(), argv.end());
+    return process.Start(full, cwd, extraEnv);
+}
+
+RunResult RunWine(const std::vector<std::string>& argv, const std::string& cwd, int timeoutMs) {
+    RunResult result;
+    Process process;
+    if (!StartWine(process, argv, cwd)) return result;
+    if (!process.Wait(timeoutMs)) {
+        result.timedOut = true;
+        process.Kill();
+    }
+    result.exitCode = process.ExitCode();
+    result.out = process.Output();
+    return result;
+}
+
+RunResult UiDriver(const std::vector<std::string>& args, int timeoutMs) {
+    std::vector<std::string> argv{WinBinDir() + "/ui-driver.exe"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunResult result = RunWine(argv, WinBinDir(), timeoutMs);
+    // Windows texts may carry CR LF line ends; tests compare plain lines.
+    std::string plain;
+    for (char c : result.out) {
+        if (c != '\r') plain += c;
+    }
+    result.out = plain;
+    while (!result.out.empty() && (result.out.back() == '\n' || result.out.back() == '\r')) {
+        result.out.pop_back();
+    }
+    return result;
+}
+
+std::string Screenshot(const std::string& name) {
+    std::string dir = OutDir();
+    std::string command = "mkdir -p '" + dir + "' && import -window root '" + dir + "/" + name +
+                          ".png' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) return "";
+    return dir + "/" + name + ".png";
+}
+
+namespace {
+constexpr char kProfileKey[] = "HKCU\\Software\\Vantor Login\\Vantor Tavrel\\config";
+}
+
+void SetProfileText(const std::string& name, const std::string& value) {
+    RunResult r = RunWine({"reg", "add", kProfileKey, "/v", name, "/d", value, "/f"}, "");
+    ASSERT_EQ(r.exitCode, 0) << "reg add " << name;
+}
+
+void DeleteProfileValue(const std::string& name) {
+    RunWine({"reg", "delete", kProfileKey, "/v", name, "/f"}, "");
+}
+
+namespace {
+
+class WineEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        // -displayfd lets the server pick a free display and tell us which.
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        m_xvfb = fork();
+        if (m_xvfb == 0) {
+            setpgid(0, 0);
+            close(fds[0]);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+                   "-nolisten", "tcp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string display;
+        char c;
+        pollfd p{fds[0], POLLIN, 0};
+        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') display += c;
+        close(fds[0]);
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+        setenv("DISPLAY", (":" + display).c_str(), 1);
+        setenv("WINEPREFIX", WinePrefix().c_str(), 1);
+        setenv("WINEDEBUG", "-all", 1);
+        std::system("wineserver -p >/dev/null 2>&1");
+    }
+    void TearDown() override {
+        std::system("wineserver -k >/dev/null 2>&1");
+        std::system("wineserver -w >/dev/null 2>&1");
+        if (m_xvfb > 0) {
+            kill(m_xvfb, SIGTERM);
+            int status = 0;
+            waitpid(m_xvfb, &status, 0);
+        }
+    }
+
+private:
+    pid_t m_xvfb = -1;
+};
+
+// Registered before main runs, so every e2e test program has its display and server.
+const bool g_bInstalled = [] {
+    ::testing::AddGlobalTestEnvironment(new WineEnvironment);
+    return true;
+}();
+
+}  // namespace
+
+void InstallEnvironment() { (void)g_bInstalled; }
+
+}  // namespace e2e

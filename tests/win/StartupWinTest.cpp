@@ -1,0 +1,143 @@
+// Start-up pieces on a real Win32 (Wine): network start-up, command line, message
+// pump, the shared instance counter and the one-box-at-a-time rule.
+#include <winsock2.h>
+
+#include "framework/WinApp.h"
+#include "shell/InstanceGuard_win.h"
+#include "shell/Language_win.h"
+#include "shell/NetworkStartup_win.h"
+#include "shell/PumpMessages_win.h"
+#include "shell/TavrelCommandLineInfo_win.h"
+#include "widgets/ShowMessageBox_win.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+namespace {
+
+TEST(NetworkStartup, GrantsWinSockOneOneAndCleansUp) {
+    ASSERT_EQ(InitNetworkLibrary(), 0);
+    // While started, sockets can be made.
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    EXPECT_NE(s, INVALID_SOCKET);
+    if (s != INVALID_SOCKET) closesocket(s);
+    DeinitNetworkLibrary();
+}
+
+TEST(CommandLine, AutostartSwitchAndItsArgument) {
+    struct Case {
+        const wchar_t* line;
+        int autostart;
+        const wchar_t* fileName;
+        const wchar_t* argument;
+    } cases[] = {
+        {L"\"Vantor Tavrel.exe\"", 0, L"", L""},
+        {L"\"Vantor Tavrel.exe\" /AutoStart \"C:\\Program Files\\x\"", 1, L"",
+         L"C:\\Program Files\\x"},
+        {L"\"Vantor Tavrel.exe\" -autostart", 1, L"", L""},
+        {L"\"Vantor Tavrel.exe\" first /autostart second", 1, L"first", L"second"},
+        {L"\"Vantor Tavrel.exe\" autostart", 0, L"autostart", L""},  // not a switch
+    };
+    for (const Case& c : cases) {
+        g_nAutostart = 0;
+        CTavrelCommandLineInfo info;
+        CWinApp::ParseCommandLine(info, c.line);
+        EXPECT_EQ(g_nAutostart, c.autostart) << c.line;
+        EXPECT_EQ(info.m_strFileName, c.fileName) << c.line;
+        EXPECT_EQ(info.m_strAutostartArgument, c.argument) << c.line;
+    }
+    g_nAutostart = 0;
+}
+
+TEST(PumpMessages, KeepsWindowsServedAndWaitsTheWholeTime) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"pump", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_SETTEXT, 0, 0);  // harmless, proves dispatch happened
+    PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+    const DWORD start = GetTickCount();
+    PumpMessages(2000);
+    const DWORD elapsed = GetTickCount() - start;
+    MSG left;
+    EXPECT_FALSE(PeekMessageW(&left, nullptr, 0, 0, PM_NOREMOVE)) << "messages left waiting";
+    EXPECT_GE(elapsed, 2000u);
+    EXPECT_LT(elapsed, 10000u) << "the pump did not come back";
+    DestroyWindow(window);
+}
+
+// The counter must live in a section that the loader shares between processes.
+TEST(InstanceGuard, CounterSectionIsSharedAndCounts) {
+    auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    bool shared = false;
+    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+        if (std::memcmp(section->Name, ".tavsh", 6) == 0) {
+            shared = (section->Characteristics & IMAGE_SCN_MEM_SHARED) != 0;
+        }
+    }
+    EXPECT_TRUE(shared) << "no shared .tavsh section in the image";
+    LONG first = IncrementInstanceCount();
+    EXPECT_EQ(IncrementInstanceCount(), first + 1);
+    DecrementInstanceCount();
+    DecrementInstanceCount();
+    EXPECT_EQ(IncrementInstanceCount(), first);
+    DecrementInstanceCount();
+}
+
+TEST(Language, MissingModuleFallsBackToBuiltInKorean) {
+    for (const wchar_t* code : {L"Kor", L"kor", L"Xyz", L""}) {
+        std::wstring language = code;
+        ChooseResourceModule(language);
+        EXPECT_EQ(language, L"Kor") << code;
+        EXPECT_EQ(AfxGetResourceHandle(), GetModuleHandleW(nullptr)) << code;
+    }
+}
+
+TEST(Language, EnglishModuleRelativeToTheCurrentDirectory) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    folder.erase(folder.find_last_of(L'\\'));
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    std::wstring language = L"Eng";
+    ChooseResourceModule(language);
+    EXPECT_EQ(language, L"Eng");
+    EXPECT_NE(AfxGetResourceHandle(), GetModuleHandleW(nullptr));
+    EXPECT_EQ(AfxLoadString(60001), L"Vantor Tavrel is running. Press Esc to close.");
+    AfxSetResourceHandle(nullptr);
+    SetCurrentDirectoryW(previous);
+}
+
+TEST(ShowMessageBox, RefusesASecondBoxWhileOneIsOpen) {
+    std::thread first([] { ShowMessageBox(L"first box", L"TavrelBoxTest", MB_OK); });
+    HWND box = nullptr;
+    for (int i = 0; i < 200 && box == nullptr; ++i) {
+        Sleep(25);
+        box = FindWindowW(L"#32770", L"TavrelBoxTest");
+    }
+    ASSERT_NE(box, nullptr) << "the first box did not appear";
+    EXPECT_EQ(ShowMessageBox(L"second box", L"TavrelBoxTest2", MB_OK), -1);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    first.join();
+    // Once the first one is gone, a new box may open again: prove it by closing it
+    // from a helper thread.
+    std::thread closer([] {
+        for (int i = 0; i < 200; ++i) {
+            Sleep(25);
+            if (HWND b = FindWindowW(L"#32770", L"TavrelBoxTest3")) {
+                PostMessageW(b, WM_COMMAND, IDOK, 0);
+                return;
+            }
+        }
+    });
+    EXPECT_EQ(ShowMessageBox(L"third box", L"TavrelBoxTest3", MB_OK), IDOK);
+    closer.join();
+}
+
+}  // namespace
