@@ -4,18 +4,31 @@
 #include <cstdint>
 #include <vector>
 
-// Reads little-endian fields from a span of received bytes. Every read checks what
-// is left first, so a length taken from the data can never lead past the span or
-// into an allocation larger than the span.
+class IConnection;
+
+// Reads little-endian fields from a span of bytes: either a span in memory, or the
+// rest of one frame still on a connection. Every read checks what is left of the
+// span first, so a length taken from the data can never lead past it or into an
+// allocation larger than it.
+//
+// Over a connection the reader receives a small window at a time and reads large
+// byte blocks straight into their destination, so a big image is received once and
+// never copied again. It never receives beyond the frame.
 class CByteReader {
   public:
     CByteReader(const uint8_t* data, size_t size) : m_pData(data), m_nSize(size) {}
+    // The next frameBytes bytes of the connection.
+    CByteReader(IConnection& source, size_t frameBytes);
 
-    size_t Remaining() const { return m_nSize - m_nPos; }
+    CByteReader(const CByteReader&) = delete;
+    CByteReader& operator=(const CByteReader&) = delete;
 
-    // The next n bytes, or null (position unchanged) when fewer remain.
+    // Bytes of the span not yet read (received or not).
+    size_t Remaining() const { return Buffered() + m_nUnreceived; }
+
+    // A pointer to the next n bytes, or null when fewer remain or the connection failed.
     const uint8_t* Take(size_t n) {
-        if (n > Remaining()) return nullptr;
+        if (n > Buffered() && !Fill(n)) return nullptr;
         const uint8_t* p = m_pData + m_nPos;
         m_nPos += n;
         return p;
@@ -57,15 +70,24 @@ class CByteReader {
     }
 
     // n bytes into out (replacing its contents); false when fewer remain.
-    bool ReadBytes(size_t n, std::vector<uint8_t>& out) {
-        const uint8_t* p = Take(n);
-        if (!p) return false;
-        out.assign(p, p + n);
-        return true;
-    }
+    bool ReadBytes(size_t n, std::vector<uint8_t>& out);
+
+    // Consumes whatever is left of the span (bytes after the payload).
+    bool SkipRest();
 
   private:
+    // Bytes of the connection's frame received per window refill, at least.
+    static constexpr size_t kWindowSize = 512;
+
+    size_t Buffered() const { return m_nSize - m_nPos; }
+    // Makes at least n bytes contiguous in the window.
+    bool Fill(size_t n);
+    bool Receive(uint8_t* buffer, size_t n);
+
     const uint8_t* m_pData;
     size_t m_nSize;
     size_t m_nPos = 0;
+    IConnection* m_pSource = nullptr;
+    size_t m_nUnreceived = 0;
+    std::vector<uint8_t> m_vWindow;
 };

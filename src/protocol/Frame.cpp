@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <memory>
 
 #include "protocol/ByteReader.h"
 #include "protocol/Connection.h"
@@ -103,14 +102,11 @@ bool ReadFrame(CPacket& packet, IConnection& connection) {
     const int32_t length = LoadLe32(head + kCheckByteCount);
     if (length < kMinFrameLength || length > kMaxFrameLength) return Fail(packet, connection);
 
-    // Exactly the frame's size, once, left uninitialised: it is filled by the receive.
-    const int bodySize = length - kLengthFieldSize;
-    std::unique_ptr<uint8_t[]> body(new uint8_t[size_t(bodySize)]);
-    if (connection.ReceiveExactly(body.get(), bodySize) != bodySize)
-        return Fail(packet, connection);
-
-    CByteReader in(body.get(), size_t(bodySize));
+    // The payload is parsed as it arrives: small fields through a small window, large
+    // blocks received straight into the packet. Nothing beyond the frame is received.
+    CByteReader in(connection, size_t(length - kLengthFieldSize));
     uint8_t type;
-    if (!in.ReadU8(type) || !packet.ReadPayload(type, in)) return Fail(packet, connection);
+    if (!in.ReadU8(type) || !packet.ReadPayload(type, in) || !in.SkipRest())
+        return Fail(packet, connection);
     return true;
 }

@@ -91,6 +91,8 @@ std::vector<Sample> Samples() {
     std::vector<Sample> s;
     s.push_back({"text", CPacket(u"[RC00003]"), 4 + 64 + 4 + 18});
     s.push_back({"empty text", CPacket(u""), 4 + 64 + 4});
+    s.push_back(
+        {"long text", CPacket(u"[RC00001]" + std::u16string(1500, u'x')), 4 + 64 + 4 + 2 * 1509});
     s.push_back({"two", Other(2, {1, -2, 3}), 12});
     CPacket three = Other(3, {1, 2, 3, 4, -5}, {1, 2, 3});
     three.m_vShorts = {1, 2, 3, 0xFFFF};
@@ -344,19 +346,26 @@ TEST_F(PacketFrameTest, OversizedLengthFieldsAreRefused) {
 }
 
 TEST_F(PacketFrameTest, BytesAfterThePayloadAreSkippedAndTheStreamStaysInStep) {
-    std::vector<uint8_t> first = Frame(Other(10, {1, 2}));
-    first.insert(first.end(), {0xEE, 0xEE, 0xEE});
-    PutLe32(first, 4, uint32_t(first.size() - 4));
-    const std::vector<uint8_t> second = Frame(CPacket(u"[RH10002]"));
-    std::vector<uint8_t> both = first;
-    both.insert(both.end(), second.begin(), second.end());
+    const std::vector<uint8_t> z = Pattern(5000, 1);
+    const CPacket firsts[] = {Other(10, {1, 2}), CPacket(uint32_t(z.size()), z.data(), 1, 2),
+                              CPacket(u"[RC00001]" + std::u16string(700, u'y'))};
+    for (const size_t extra : {0u, 3u, 4000u}) {
+        for (const CPacket& firstPacket : firsts) {
+            std::vector<uint8_t> both = Frame(firstPacket);
+            both.insert(both.end(), extra, 0xEE);
+            PutLe32(both, 4, uint32_t(both.size() - 4));
+            const std::vector<uint8_t> second = Frame(CPacket(u"[RH10002]"));
+            both.insert(both.end(), second.begin(), second.end());
 
-    CMemoryConnection conn(both.data(), both.size());
-    CPacket a, b;
-    ASSERT_TRUE(ReadFrame(a, conn));
-    EXPECT_EQ(a.m_vNumbers, (std::vector<int32_t>{1, 2}));
-    ASSERT_TRUE(ReadFrame(b, conn));
-    EXPECT_EQ(b.m_strText, u"[RH10002]");
+            CMemoryConnection conn(both.data(), both.size());
+            CPacket a, b;
+            ASSERT_TRUE(ReadFrame(a, conn));
+            ExpectSame(a, firstPacket);
+            ASSERT_TRUE(ReadFrame(b, conn));
+            EXPECT_EQ(b.m_strText, u"[RH10002]");
+            EXPECT_EQ(conn.UnreadBytes(), 0u);
+        }
+    }
 }
 
 namespace {
