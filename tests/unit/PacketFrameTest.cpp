@@ -77,7 +77,8 @@ CPacket Other(uint8_t type, std::vector<int32_t> numbers, std::vector<uint8_t> d
     p.m_nType = type;
     p.m_vNumbers = std::move(numbers);
     p.m_vData = std::move(data);
-    for (size_t i = 0; i < p.m_abBlock.size(); ++i) p.m_abBlock[i] = uint8_t(0xB0 + i);
+    if (type == 7 || type == 16)  // the only types that carry the 16-byte block
+        for (size_t i = 0; i < p.m_abBlock.size(); ++i) p.m_abBlock[i] = uint8_t(0xB0 + i);
     return p;
 }
 
@@ -128,10 +129,6 @@ std::vector<Sample> Samples() {
     fifteen.m_nValue = -1;
     s.push_back({"fifteen", fifteen, 8});
     s.push_back({"sixteen", Other(16, {}, {1, 2, 3, 4}), 16 + 4 + 4});
-    for (Sample& x : s) {  // fields a type does not carry stay empty
-        if (x.packet.m_nType == 16 || x.packet.m_nType == 15) x.packet.m_vNumbers.clear();
-        if (x.packet.m_nType != 7 && x.packet.m_nType != 16) x.packet.m_abBlock = {};
-    }
     return s;
 }
 
