@@ -116,7 +116,7 @@ std::string Process::Output() {
 std::string SourceDir() { return TAVREL_SOURCE_DIR; }
 std::string WinBinDir() { return std::string(TAVREL_WIN_BUILD_DIR) + "/bin"; }
 std::string WinCrashTestDir() { return std::string(TAVREL_WIN_BUILD_DIR) + "/crashtest"; }
-std::string WinePrefix() { return SourceDir() + "/build/wineprefix"; }
+std::string WinePrefix() { return SourceDir() + "/build/wineprefix-e2e"; }
 std::string OutDir() { return SourceDir() + "/out/e2e"; }
 
 bool StartWine(Process& process, const std::vector<std::string>& argv, const std::string& cwd,
