@@ -23,6 +23,20 @@ bool CByteReader::Receive(uint8_t* buffer, size_t n) {
     return true;
 }
 
+bool CByteReader::ReceiveAppend(std::vector<uint8_t>& out, size_t n) {
+    // Grow with the data actually received, a chunk at a time: a frame that only
+    // claims a huge block costs address space, not memory that is touched.
+    out.reserve(out.size() + n);
+    while (n > 0) {
+        const size_t chunk = std::min(n, kReceiveChunk);
+        const size_t at = out.size();
+        out.resize(at + chunk);
+        if (!Receive(out.data() + at, chunk)) return false;
+        n -= chunk;
+    }
+    return true;
+}
+
 bool CByteReader::Fill(size_t n) {
     if (n > Remaining()) return false;
     // Keep what is left of the window, then receive what is missing, or a whole
@@ -30,13 +44,13 @@ bool CByteReader::Fill(size_t n) {
     const size_t kept = Buffered();
     const size_t missing = n - kept;
     const size_t want = std::min(m_nUnreceived, std::max(missing, kWindowSize));
-    std::vector<uint8_t> window(kept + want);
-    if (kept > 0) std::memcpy(window.data(), m_pData + m_nPos, kept);
+    std::vector<uint8_t> window(m_pData + m_nPos, m_pData + m_nPos + kept);
     m_vWindow.swap(window);
     m_pData = m_vWindow.data();
     m_nPos = 0;
     m_nSize = kept;
-    if (!Receive(m_vWindow.data() + kept, want)) return false;
+    if (!ReceiveAppend(m_vWindow, want)) return false;
+    m_pData = m_vWindow.data();
     m_nSize = kept + want;
     return true;
 }
@@ -50,8 +64,7 @@ bool CByteReader::ReadBytes(size_t n, std::vector<uint8_t>& out) {
     m_nPos += fromWindow;
     if (fromWindow == n) return true;
     // The rest of the block is still on the connection: receive it in place.
-    out.resize(n);
-    return Receive(out.data() + fromWindow, n - fromWindow);
+    return ReceiveAppend(out, n - fromWindow);
 }
 
 bool CByteReader::SkipRest() {

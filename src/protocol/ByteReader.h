@@ -78,11 +78,14 @@ class CByteReader {
   private:
     // Bytes of the connection's frame received per window refill, at least.
     static constexpr size_t kWindowSize = 512;
+    // Large blocks are received (and their memory touched) this much at a time.
+    static constexpr size_t kReceiveChunk = 1024 * 1024;
 
     size_t Buffered() const { return m_nSize - m_nPos; }
     // Makes at least n bytes contiguous in the window.
     bool Fill(size_t n);
     bool Receive(uint8_t* buffer, size_t n);
+    bool ReceiveAppend(std::vector<uint8_t>& out, size_t n);
 
     const uint8_t* m_pData;
     size_t m_nSize;
