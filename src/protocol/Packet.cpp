@@ -42,6 +42,7 @@ bool ReadUnitText(CByteReader& in, std::u16string& text) {
     if (!in.ReadU32(units)) return false;
     if (units > in.Remaining() / 2) return false;
     const uint8_t* p = in.Take(2 * size_t(units));
+    if (!p) return false;  // the connection ended inside the text
     text = Utf16LeToText(p, 2 * size_t(units));
     return true;
 }
@@ -132,9 +133,8 @@ bool CPacket::WriteText(CFrameWriter& out) const {
 bool CPacket::ReadText(CByteReader& in) {
     if (!ReadUnitText(in, m_strDigest)) return false;
     uint32_t size;
-    if (!in.ReadU32(size) || size > in.Remaining()) return false;
-    const uint8_t* p = in.Take(size);
-    std::vector<uint8_t> bytes(p, p + size);
+    std::vector<uint8_t> bytes;
+    if (!in.ReadU32(size) || !in.ReadBytes(size, bytes)) return false;
     if (!ScrambleText(bytes, false)) return false;
     m_strText = Utf16LeToText(bytes.data(), bytes.size());
     return true;

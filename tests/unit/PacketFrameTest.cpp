@@ -298,6 +298,26 @@ TEST_F(PacketFrameTest, EveryTruncatedPayloadIsRefused) {
     }
 }
 
+TEST_F(PacketFrameTest, AConnectionEndingInsideALargeFieldIsRefused) {
+    const std::vector<uint8_t> z = Pattern(5000, 2);
+    CPacket nine = Other(9, {1, 2, 3}, {4});
+    nine.m_strText = std::u16string(3000, u'n');
+    const CPacket packets[] = {CPacket(u"[RC00001]" + std::u16string(3000, u't')), nine,
+                               CPacket(uint32_t(z.size()), z.data(), 1, 2),
+                               CPacket(uint32_t(z.size()), z.data(), 11)};
+    for (const CPacket& packet : packets) {
+        const std::vector<uint8_t> full = Frame(packet);
+        for (const size_t cut : {size_t(1), size_t(600), full.size() / 2, full.size() - 600}) {
+            const std::vector<uint8_t> b(full.begin(), full.end() - cut);
+            CPacket p;
+            CMemoryConnection conn;
+            EXPECT_FALSE(Read(b, p, conn)) << int(packet.m_nType) << " cut " << cut;
+            EXPECT_TRUE(conn.IsClosed());
+            ExpectEmpty(p);
+        }
+    }
+}
+
 TEST_F(PacketFrameTest, OversizedLengthFieldsAreRefused) {
     auto frameOf = [](const CPacket& p) { return Frame(p); };
     std::vector<KeyEventRecord> keys(1);
