@@ -17,7 +17,12 @@ class CFrameWriter {
     void PutU32(uint32_t v);
     void PutI16(int16_t v) { PutU16(uint16_t(v)); }
     void PutI32(int32_t v) { PutU32(uint32_t(v)); }
+    // Large blocks are referenced: they must stay where they are until the frame is sent.
     void PutBytes(const uint8_t* data, size_t size);
+    // Always copied: for bytes that live shorter than the writer.
+    void PutCopy(const uint8_t* data, size_t size) {
+        m_vBytes.insert(m_vBytes.end(), data, data + size);
+    }
     // Overwrites four owned bytes at a position written earlier.
     void PatchU32(size_t offset, uint32_t v);
 

@@ -50,7 +50,7 @@ bool ReadUnitText(CByteReader& in, std::u16string& text) {
 void WriteUnitText(CFrameWriter& out, const std::u16string& text) {
     out.PutU32(uint32_t(text.size()));
     const std::vector<uint8_t> bytes = Utf16LeBytes(text);
-    out.PutBytes(bytes.data(), bytes.size());  // short texts are copied, never referenced
+    out.PutCopy(bytes.data(), bytes.size());  // the bytes are gone when this returns
 }
 
 bool ReadNumbers(CByteReader& in, size_t count, std::vector<int32_t>& numbers) {
@@ -125,8 +125,7 @@ bool CPacket::WriteText(CFrameWriter& out) const {
     std::vector<uint8_t> bytes = Utf16LeBytes(m_strText);
     if (!ScrambleText(bytes, true)) return false;
     out.PutU32(uint32_t(bytes.size()));
-    // Copied, not referenced: the scrambled bytes live only in this function.
-    for (uint8_t b : bytes) out.PutU8(b);
+    out.PutCopy(bytes.data(), bytes.size());  // the scrambled bytes live only here
     return true;
 }
 

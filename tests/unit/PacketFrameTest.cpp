@@ -116,6 +116,9 @@ std::vector<Sample> Samples() {
     CPacket nine = Other(9, {1, 2, 3}, {5});
     nine.m_strText = u"\uD55C\uAE00 text";
     s.push_back({"nine", nine, 12 + 4 + 2 * 7 + 4 + 1});
+    CPacket longNine = Other(9, {1, 2, 3}, Pattern(1500, 6));
+    longNine.m_strText = std::u16string(2000, u'\uAC00');
+    s.push_back({"nine, long text", longNine, 12 + 4 + 2 * 2000 + 4 + 1500});
     s.push_back({"ten", Other(10, {5, 6}), 8});
     const std::vector<uint8_t> pcm = Pattern(100, 9);
     s.push_back({"sound", CPacket(uint32_t(pcm.size()), pcm.data(), 100), 4 + 4 + 100});
