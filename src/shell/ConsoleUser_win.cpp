@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <wtsapi32.h>
 
+#include <cwchar>
 #include <vector>
 
 namespace {

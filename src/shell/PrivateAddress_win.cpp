@@ -5,6 +5,7 @@
 
 #include <iphlpapi.h>
 
+#include <cstring>
 #include <new>
 #include <vector>
 

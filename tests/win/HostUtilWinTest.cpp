@@ -12,6 +12,7 @@
 #include <shlobj.h>
 #include <wtsapi32.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,33 @@ TEST(HostUtilWinTest, DesktopFolderOfTheCurrentUser) {
     wchar_t shellPath[MAX_PATH] = {};
     ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, shellPath, CSIDL_DESKTOPDIRECTORY, FALSE));
     EXPECT_EQ(0, lstrcmpiW(shellPath, desktop.c_str())) << desktop;
+}
+
+// A profile whose shell-folder key lacks "Desktop" (half-migrated profiles do) must
+// not give an empty folder: notes would then be saved at the root of a drive.
+TEST(HostUtilWinTest, DesktopFolderWithoutRegistryValueAsksTheShell) {
+    constexpr wchar_t kShellFolders[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0,
+                                             KEY_READ | KEY_WRITE, nullptr, &key, nullptr));
+    wchar_t saved[MAX_PATH] = {};
+    DWORD savedBytes = sizeof(saved) - sizeof(wchar_t);
+    const bool hadValue =
+        RegQueryValueExW(key, L"Desktop", nullptr, nullptr, reinterpret_cast<BYTE*>(saved),
+                         &savedBytes) == ERROR_SUCCESS;
+    RegDeleteValueW(key, L"Desktop");
+
+    const std::wstring desktop = DesktopFolder(nullptr, L"Z:\\default");
+
+    if (hadValue) {
+        RegSetValueExW(key, L"Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved),
+                       savedBytes);
+    }
+    RegCloseKey(key);
+    wchar_t shellPath[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, shellPath, CSIDL_DESKTOPDIRECTORY, FALSE));
+    EXPECT_EQ(std::wstring(shellPath), desktop);
 }
 
 TEST(HostUtilWinTest, LocalPrivateAddressIsDottedQuad) {
