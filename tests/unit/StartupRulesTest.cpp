@@ -36,7 +36,7 @@ TEST(StartupRules, LanguageModulePathAndBuiltInCode) {
 }
 
 TEST(StartupRules, CrashMessageFollowsTheLanguageCode) {
-    EXPECT_EQ(CrashMessageText(u"Kor").substr(0, 13), u"Vantor Tavrel이");
+    EXPECT_EQ(CrashMessageText(u"Kor").substr(0, 14), u"Vantor Tavrel이");
     for (const char16_t* code : {u"Eng", u"kor", u"Jpn", u""}) {
         EXPECT_EQ(CrashMessageText(code).substr(0, 33), u"Vantor Tavrel ended unexpectedly.");
     }
