@@ -36,7 +36,7 @@ endfunction()
 function(tavrel_add_wine_gtest target)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 120
+    DISCOVERY_TIMEOUT 300
     PROPERTIES LABELS win
                PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test"
                FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]"
