@@ -8,7 +8,7 @@
 #include <string>
 
 class CCommandLineInfo {
-public:
+  public:
     virtual ~CCommandLineInfo() = default;
     // param: the token without its leading "/" or "-" when isFlag is TRUE.
     virtual void ParseParam(const wchar_t* param, BOOL isFlag, BOOL isLast);

@@ -6,7 +6,7 @@
 #include "framework/Wnd.h"
 
 class CDialogEx : public CWnd {
-public:
+  public:
     explicit CDialogEx(UINT templateId, CWnd* parent = nullptr);
     ~CDialogEx() override;
 
@@ -20,7 +20,7 @@ public:
 
     UINT m_nIDTemplate;
 
-protected:
+  protected:
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
@@ -32,7 +32,7 @@ protected:
     CWnd* m_pParentWnd;
     bool m_bModal = false;
 
-private:
+  private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 };

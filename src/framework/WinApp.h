@@ -9,7 +9,7 @@
 class CCommandLineInfo;
 
 class CWinApp {
-public:
+  public:
     explicit CWinApp(const wchar_t* appName = nullptr);
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
@@ -42,7 +42,7 @@ public:
     int m_nCmdShow = SW_SHOWNORMAL;
     CWnd* m_pMainWnd = nullptr;
 
-protected:
+  protected:
     // Full registry path of a profile section, e.g. Software\Vantor Login\App\config.
     std::wstring SectionKeyPath(const wchar_t* section) const;
 };

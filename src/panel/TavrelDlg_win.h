@@ -6,14 +6,14 @@
 #include "framework/DialogEx.h"
 
 class CTavrelDlg : public CDialogEx {
-public:
+  public:
     explicit CTavrelDlg(CWnd* parent = nullptr);
 
-protected:
+  protected:
     BOOL OnInitDialog() override;
     void OnOK() override {}  // Enter must not close the program
     void OnSysCommand(UINT id, LPARAM lParam) override;
 
-private:
+  private:
     HICON m_hIcon = nullptr;
 };

@@ -4,6 +4,6 @@
 
 // The about box, shown from the main dialog's system menu.
 class CAboutDlg : public CDialogEx {
-public:
+  public:
     explicit CAboutDlg(CWnd* parent = nullptr);
 };

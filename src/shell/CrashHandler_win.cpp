@@ -41,8 +41,8 @@ void WriteDump(EXCEPTION_POINTERS* exception) {
         info.ThreadId = GetCurrentThreadId();
         info.ExceptionPointers = exception;
         info.ClientPointers = TRUE;
-        writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, &info,
-                  nullptr, nullptr);
+        writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, &info, nullptr,
+                  nullptr);
     }
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 class CTavrelApp : public CWinApp {
-public:
+  public:
     CTavrelApp();
 
     BOOL InitInstance() override;
@@ -17,7 +17,7 @@ public:
     CTavrelCommandLineInfo m_cmdInfo;
     std::wstring m_strMessage;  // scratch: language module path, then the system message
 
-private:
+  private:
     bool CheckOperatingSystem();
     void RegisterDialogClass();
 

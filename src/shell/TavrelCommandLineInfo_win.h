@@ -7,7 +7,7 @@
 // The program accepts the switch "autostart" (any letter case) and keeps the plain
 // tokens that follow it; nothing acts on them.
 class CTavrelCommandLineInfo : public CCommandLineInfo {
-public:
+  public:
     void ParseParam(const wchar_t* param, BOOL isFlag, BOOL isLast) override;
 
     std::wstring m_strAutostartArgument;

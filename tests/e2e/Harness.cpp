@@ -157,8 +157,8 @@ RunResult UiDriver(const std::vector<std::string>& args, int timeoutMs) {
 
 std::string Screenshot(const std::string& name) {
     std::string dir = OutDir();
-    std::string command = "mkdir -p '" + dir + "' && import -window root '" + dir + "/" + name +
-                          ".png' 2>/dev/null";
+    std::string command =
+        "mkdir -p '" + dir + "' && import -window root '" + dir + "/" + name + ".png' 2>/dev/null";
     if (std::system(command.c_str()) != 0) return "";
     return dir + "/" + name + ".png";
 }
@@ -179,7 +179,7 @@ void DeleteProfileValue(const std::string& name) {
 namespace {
 
 class WineEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         // -displayfd lets the server pick a free display and tell us which.
         int fds[2];
@@ -215,7 +215,7 @@ public:
         }
     }
 
-private:
+  private:
     pid_t m_xvfb = -1;
 };
 

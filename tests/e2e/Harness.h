@@ -18,7 +18,7 @@ struct RunResult {
 
 // A child process with its standard output captured in the background.
 class Process {
-public:
+  public:
     Process() = default;
     ~Process();
     Process(const Process&) = delete;
@@ -33,7 +33,7 @@ public:
     int ExitCode() const { return m_exitCode; }
     std::string Output();
 
-private:
+  private:
     void Drain(bool block);
     pid_t m_pid = -1;
     int m_outFd = -1;
@@ -43,10 +43,10 @@ private:
 
 // Folders of the build under test.
 std::string SourceDir();
-std::string WinBinDir();          // build/win32/bin: the shipped program
-std::string WinCrashTestDir();    // build/win32/crashtest: the build with test hooks
+std::string WinBinDir();        // build/win32/bin: the shipped program
+std::string WinCrashTestDir();  // build/win32/crashtest: the build with test hooks
 std::string WinePrefix();
-std::string OutDir();             // out/e2e, for screenshots
+std::string OutDir();  // out/e2e, for screenshots
 
 // Runs a Windows program under Wine to its end.
 RunResult RunWine(const std::vector<std::string>& argv, const std::string& cwd,

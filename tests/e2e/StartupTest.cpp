@@ -23,13 +23,12 @@ constexpr int kStartTimeoutMs = 30000;
 std::string Program(const std::string& dir) { return dir + "/Vantor Tavrel.exe"; }
 
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { e2e::DeleteProfileValue("language"); }
     void TearDown() override {
-        if (HasFailure()) e2e::Screenshot(std::string("failed-") +
-                                          ::testing::UnitTest::GetInstance()
-                                              ->current_test_info()
-                                              ->name());
+        if (HasFailure())
+            e2e::Screenshot(std::string("failed-") +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         e2e::DeleteProfileValue("language");
     }
 
@@ -100,9 +99,9 @@ TEST_P(LanguageTest, TextsComeFromTheChosenModule) {
     e2e::Screenshot(std::string("about-") + c.code);
     if (about.exitCode == 0) {
         UiDriver({"key", about.out, std::to_string(kVkEscape)});
-        EXPECT_EQ(UiDriver({"wait-gone", "--class", kDialogClass, "--title", c.aboutCaption})
-                      .exitCode,
-                  0);
+        EXPECT_EQ(
+            UiDriver({"wait-gone", "--class", kDialogClass, "--title", c.aboutCaption}).exitCode,
+            0);
     }
     CloseWithEscape(program, hwnd);
 }
@@ -117,7 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "Tavrel 정보"},
         LanguageCase{"Kor", "Vantor Tavrel이 실행 중입니다. Esc 키를 누르면 닫힙니다.",
                      "Tavrel 정보"}),
-    [](const ::testing::TestParamInfo<LanguageCase>& info) { return std::string(info.param.code); });
+    [](const ::testing::TestParamInfo<LanguageCase>& info) {
+        return std::string(info.param.code);
+    });
 
 struct CrashCase {
     const char* code;

@@ -48,8 +48,8 @@ TEST(StartupRules, AutostartSwitchIgnoresLetterCase) {
         const char16_t* token;
         bool matches;
     } cases[] = {
-        {u"autostart", true}, {u"AutoStart", true}, {u"AUTOSTART", true},
-        {u"autostar", false}, {u"autostarts", false}, {u"", false}, {u"auto start", false},
+        {u"autostart", true},   {u"AutoStart", true}, {u"AUTOSTART", true},   {u"autostar", false},
+        {u"autostarts", false}, {u"", false},         {u"auto start", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IsAutostartSwitch(c.token), c.matches);
