@@ -12,13 +12,12 @@
 namespace {
 
 bool Same(const CPacket& a, const CPacket& b) {
-    return a.m_nType == b.m_nType && a.m_strDigest == b.m_strDigest &&
-           a.m_strText == b.m_strText && a.m_vKeys == b.m_vKeys && a.m_vMouse == b.m_vMouse &&
-           a.m_nValue == b.m_nValue && a.m_nUncompressedLength == b.m_nUncompressedLength &&
+    return a.m_nType == b.m_nType && a.m_strDigest == b.m_strDigest && a.m_strText == b.m_strText &&
+           a.m_vKeys == b.m_vKeys && a.m_vMouse == b.m_vMouse && a.m_nValue == b.m_nValue &&
+           a.m_nUncompressedLength == b.m_nUncompressedLength &&
            a.m_nFrameNumber == b.m_nFrameNumber && a.m_vData == b.m_vData &&
-           a.m_vNumbers == b.m_vNumbers && a.m_vShorts == b.m_vShorts &&
-           a.m_vData2 == b.m_vData2 && a.m_vUnsigned == b.m_vUnsigned &&
-           a.m_abBlock == b.m_abBlock;
+           a.m_vNumbers == b.m_vNumbers && a.m_vShorts == b.m_vShorts && a.m_vData2 == b.m_vData2 &&
+           a.m_vUnsigned == b.m_vUnsigned && a.m_abBlock == b.m_abBlock;
 }
 
 void Check(bool condition) {

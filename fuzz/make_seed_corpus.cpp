@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
     Save(dir + "/read_frame/two_frames", two);
 
     Save(dir + "/text_command/size", Utf16(u"[RC00010]1920,1080"));
-    Save(dir + "/text_command/listed", Utf16(u"[UR00002]\"a\",\"b\",,\"c\",\"10.0.0.5\",\"7000\",\"x\""));
+    Save(dir + "/text_command/listed",
+         Utf16(u"[UR00002]\"a\",\"b\",,\"c\",\"10.0.0.5\",\"7000\",\"x\""));
     Save(dir + "/text_command/bare", Utf16(u"[MV00007]"));
     Save(dir + "/text_command/short", Utf16(u"[RC0001]"));
     return 0;
