@@ -1,0 +1,113 @@
+#include "protocol/CryptoApiEngine_win.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstring>
+#include <vector>
+
+#include "protocol/Crypt.h"
+
+static_assert(sizeof(wchar_t) == 2, "provider names are passed as UTF-16");
+
+namespace {
+
+const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+// Handles of one provider session, released in the order key, hash, provider.
+struct CryptSession {
+    HCRYPTPROV hProv = 0;
+    HCRYPTHASH hHash = 0;
+    HCRYPTKEY hKey = 0;
+
+    CryptSession() = default;
+    CryptSession(const CryptSession&) = delete;
+    CryptSession& operator=(const CryptSession&) = delete;
+    ~CryptSession() {
+        if (hKey) CryptDestroyKey(hKey);
+        if (hHash) CryptDestroyHash(hHash);
+        if (hProv) CryptReleaseContext(hProv, 0);
+    }
+};
+
+bool AcquireContainer(HCRYPTPROV& hProv, DWORD flags) {
+    return CryptAcquireContextW(&hProv, Wide(kKeyContainerName), Wide(kCryptProviderName),
+                                PROV_RSA_FULL, flags) != FALSE;
+}
+
+bool OpenOrCreateContainer() {
+    HCRYPTPROV hProv = 0;
+    if (AcquireContainer(hProv, 0) || AcquireContainer(hProv, CRYPT_NEWKEYSET)) {
+        CryptReleaseContext(hProv, 0);
+        return true;
+    }
+    return false;
+}
+
+// The named container must exist before a key can be derived in it. A container
+// that can be neither opened nor created is damaged: it is deleted and made afresh.
+bool EnsureContainer() {
+    if (OpenOrCreateContainer()) return true;
+    HCRYPTPROV hDeleted = 0;
+    AcquireContainer(hDeleted, CRYPT_DELETEKEYSET);  // no handle is returned
+    return OpenOrCreateContainer();
+}
+
+// A context for hashing only: no container is needed or touched. (The user's default
+// container is deliberately never deleted to obtain one.)
+bool AcquireVerifyContext(HCRYPTPROV& hProv) {
+    if (CryptAcquireContextW(&hProv, nullptr, Wide(kCryptProviderName), PROV_RSA_FULL,
+                             CRYPT_VERIFYCONTEXT))
+        return true;
+    return CryptAcquireContextW(&hProv, nullptr, Wide(kCryptProviderName), PROV_RSA_FULL,
+                                CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET) != FALSE;
+}
+
+bool HashBytes(CryptSession& session, const uint8_t* data, size_t size) {
+    if (size > MAXDWORD) return false;
+    if (!CryptCreateHash(session.hProv, CALG_MD5, 0, 0, &session.hHash)) return false;
+    return size == 0 || CryptHashData(session.hHash, data, DWORD(size), 0);
+}
+
+}  // namespace
+
+bool CCryptoApiEngine::Md5(const uint8_t* data, size_t size, Md5Digest& digest) {
+    CryptSession session;
+    if (!AcquireVerifyContext(session.hProv) || !HashBytes(session, data, size)) return false;
+    DWORD length = DWORD(digest.size());
+    Md5Digest value{};
+    if (!CryptGetHashParam(session.hHash, HP_HASHVAL, value.data(), &length, 0) ||
+        length != digest.size())
+        return false;
+    digest = value;
+    return true;
+}
+
+bool CCryptoApiEngine::Rc4(const uint8_t* password, size_t passwordSize, uint8_t* buffer,
+                           size_t size) {
+    if (size > MAXDWORD) return false;
+    CryptSession session;
+    if (!EnsureContainer() || !AcquireContainer(session.hProv, 0) ||
+        !HashBytes(session, password, passwordSize) ||
+        !CryptDeriveKey(session.hProv, CALG_RC4, session.hHash, CRYPT_EXPORTABLE, &session.hKey))
+        return false;
+    if (size == 0) return true;
+    // Worked on a copy: a call that fails halfway leaves the caller's buffer as it was.
+    std::vector<uint8_t> work(buffer, buffer + size);
+    DWORD length = DWORD(size);
+    if (!CryptEncrypt(session.hKey, 0, TRUE, 0, work.data(), &length, DWORD(size)) ||
+        length != size)
+        return false;
+    memcpy(buffer, work.data(), size);
+    return true;
+}
+
+CCryptoApiEngine& CCryptoApiEngine::Instance() {
+    static CCryptoApiEngine engine;
+    return engine;
+}
+
+void InstallCryptoApiEngine() { CCrypt::SetPlatformEngine(&CCryptoApiEngine::Instance()); }
