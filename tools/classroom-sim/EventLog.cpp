@@ -95,16 +95,34 @@ class CFlatJsonReader {
             char e = m_s[m_pos++];
             char32_t unit = 0;
             switch (e) {
-                case 'n': flush(); out.push_back('\n'); break;
-                case 'r': flush(); out.push_back('\r'); break;
-                case 't': flush(); out.push_back('\t'); break;
-                case 'b': flush(); out.push_back('\b'); break;
-                case 'f': flush(); out.push_back('\f'); break;
+                case 'n':
+                    flush();
+                    out.push_back('\n');
+                    break;
+                case 'r':
+                    flush();
+                    out.push_back('\r');
+                    break;
+                case 't':
+                    flush();
+                    out.push_back('\t');
+                    break;
+                case 'b':
+                    flush();
+                    out.push_back('\b');
+                    break;
+                case 'f':
+                    flush();
+                    out.push_back('\f');
+                    break;
                 case 'u':
                     if (!Hex4(unit)) return false;
                     escaped.push_back(char16_t(unit));
                     break;
-                default: flush(); out.push_back(e); break;
+                default:
+                    flush();
+                    out.push_back(e);
+                    break;
             }
         }
         return false;
@@ -123,9 +141,9 @@ class CFlatJsonReader {
         if (Word("null")) return v = EventValue(""), true;
         size_t start = m_pos;
         if (c == '-') ++m_pos;
-        while (m_pos < m_s.size() && (std::isdigit(static_cast<unsigned char>(m_s[m_pos])) ||
-                                      m_s[m_pos] == '.' || m_s[m_pos] == 'e' ||
-                                      m_s[m_pos] == 'E' || m_s[m_pos] == '+' || m_s[m_pos] == '-'))
+        while (m_pos < m_s.size() &&
+               (std::isdigit(static_cast<unsigned char>(m_s[m_pos])) || m_s[m_pos] == '.' ||
+                m_s[m_pos] == 'e' || m_s[m_pos] == 'E' || m_s[m_pos] == '+' || m_s[m_pos] == '-'))
             ++m_pos;
         if (m_pos == start) return false;
         std::string number = m_s.substr(start, m_pos - start);
@@ -146,9 +164,12 @@ EventValue::EventValue(const std::u16string& s) : text(ToUtf8(s)) {}
 
 std::string EventValue::AsText() const {
     switch (kind) {
-        case kInteger: return std::to_string(number);
-        case kBool: return number ? "true" : "false";
-        default: return text;
+        case kInteger:
+            return std::to_string(number);
+        case kBool:
+            return number ? "true" : "false";
+        default:
+            return text;
     }
 }
 
@@ -196,11 +217,21 @@ std::string JsonEscape(const std::string& text) {
     for (char c : text) {
         unsigned char u = static_cast<unsigned char>(c);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (u < 0x20) {
                     out += "\\u00";

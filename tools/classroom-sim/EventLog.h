@@ -41,7 +41,7 @@
 struct EventValue {
     enum Kind { kText, kInteger, kBool };
     Kind kind = kText;
-    std::string text;  // kText
+    std::string text;    // kText
     int64_t number = 0;  // kInteger, kBool (0/1)
 
     EventValue() = default;
