@@ -22,6 +22,8 @@ namespace {
 // Only a guard against a hanging test, never a timing expectation.
 constexpr DWORD kGuardMs = 10000;
 constexpr DWORD kPumpSliceMs = 20;
+// Time given to queued notices to be dispatched before counting them.
+constexpr DWORD kSettleMs = 500;
 constexpr wchar_t kLoopback[] = L"127.0.0.1";
 constexpr size_t kMidFrameBytes = 20;
 constexpr size_t kLargeFrameBytes = 300 * 1024;
@@ -373,6 +375,49 @@ TEST_F(TcpSocketTest, PeerClosingBetweenFramesIsReportedWithTheSocketAlreadyClos
     EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
     ExpectDeliveredOnOwnerThread(owner);
     closesocket(listener);
+}
+
+// Two frames arrive together and the owner reads both on the first notice. The notice
+// posted for the second frame is then stale; passed on, it would have the owner block in
+// a read for data that never comes.
+TEST_F(TcpSocketTest, AReadNoticeForDataAlreadyTakenIsNotPassedOn) {
+    UINT port = 0;
+    SOCKET listener = PlainListener(port);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<uint8_t> frames = FrameBytes(CPacket(u"[RH00001]1920,1080"));
+    const std::vector<uint8_t> second = FrameBytes(CPacket(u"[RH10002]"));
+    frames.insert(frames.end(), second.begin(), second.end());
+    std::thread peerThread([&] {
+        SOCKET c = accept(listener, nullptr, nullptr);
+        send(c, reinterpret_cast<const char*>(frames.data()), int(frames.size()), 0);
+        WaitForSingleObject(done, kGuardMs);
+        closesocket(c);
+    });
+    COwnerWindow owner;
+    std::vector<CPacket> read;
+    int notices = 0;
+    owner.m_onReceive = [&](CTCPSocket& s) {
+        if (++notices > 1) return;  // a later notice is only counted, never read
+        for (int i = 0; i < 2; ++i) {
+            CPacket packet;
+            ReceivePacket(s, packet);
+            read.push_back(packet);
+        }
+    };
+    CTCPSocket client;
+    ASSERT_EQ(Connect(client, owner, port), 0);
+    ASSERT_TRUE(PumpUntil([&] { return read.size() == 2; }));
+    const DWORD settle = GetTickCount();
+    PumpUntil([&] { return GetTickCount() - settle > kSettleMs; });
+
+    EXPECT_EQ(read[0].m_strText, u"[RH00001]1920,1080");
+    EXPECT_EQ(read[1].m_strText, u"[RH10002]");
+    EXPECT_EQ(notices, 1);
+    EXPECT_NE(client.m_hSocket, INVALID_SOCKET);
+    SetEvent(done);
+    peerThread.join();
+    closesocket(listener);
+    CloseHandle(done);
 }
 
 TEST_F(TcpSocketTest, TransfersOnASocketThatIsNotOpenDoNothing) {
