@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "FrameBlock.h"
+#include "FramePacket.h"
 #include "LecternServer.h"
 #include "PacketLog.h"
 #include "media/TileGrid.h"
@@ -130,11 +130,16 @@ void CLecternSession::StopHeartbeat() {
     if (m_heartbeat.joinable()) m_heartbeat.join();
 }
 
+// Called with the record locked.
 LecternScreen CLecternSession::Screen() const {
     std::vector<MonitorRect> monitors = m_options.Monitors();
     LecternScreen s;
     s.monitor = m_nMonitor;
     s.rect = monitors[size_t(m_nMonitor - 1)];
+    // Without monitor selection the pad wants frames at its own screen size.
+    const LecternRecord& r = m_server.RecordUnlocked();
+    if (m_options.version < kVersionMonitorSelection && r.padWidth > 0 && r.padHeight > 0)
+        s.rect = MonitorRect{0, 0, r.padWidth, r.padHeight};
     TileGrid grid = TileGrid::ForScreen(s.rect.Width(), s.rect.Height());
     s.tileWidth = grid.tileWidth;
     s.tileHeight = grid.tileHeight;

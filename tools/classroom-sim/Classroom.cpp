@@ -1,0 +1,35 @@
+#include "Classroom.h"
+
+CClassroom::CClassroom(ClassroomOptions options)
+    : m_options(std::move(options)), m_lectern(m_options.lectern, m_log) {
+    if (m_options.withMedia) {
+        m_pMedia = std::make_unique<CLecternMedia>(m_options.media, m_log);
+        m_lectern.SetMediaHooks(m_pMedia->Hooks());
+    }
+    if (m_options.withRelay) m_pRelay = std::make_unique<CRelayServer>(m_options.relay, m_log);
+}
+
+CClassroom::~CClassroom() { Stop(); }
+
+bool CClassroom::Start() {
+    if (m_bStarted) return true;
+    if (!m_options.logFile.empty() && !m_log.WriteToFile(m_options.logFile)) return false;
+    if (m_options.logToStdout) m_log.WriteToStdout();
+    if (!m_lectern.Start()) return false;
+    if (m_pRelay) {
+        m_pRelay->SetLectern(m_options.relay.lecternAddress, m_lectern.Port());
+        if (!m_pRelay->Start()) {
+            m_lectern.Stop();
+            return false;
+        }
+    }
+    m_bStarted = true;
+    return true;
+}
+
+void CClassroom::Stop() {
+    if (m_pRelay) m_pRelay->Stop();
+    m_lectern.Stop();
+    if (m_pMedia) m_pMedia->StopAll();
+    m_bStarted = false;
+}
