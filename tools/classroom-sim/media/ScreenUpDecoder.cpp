@@ -1,0 +1,173 @@
+#include "media/ScreenUpDecoder.h"
+
+#include <turbojpeg.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "media/FrameBlock.h"
+#include "media/PngWriter.h"
+#include "protocol/Packet.h"
+
+namespace {
+
+constexpr int kBytesPerPixel = 3;
+// A strip larger than this many pixels cannot come from a sane pad.
+constexpr uint64_t kMaxStripPixels = 64ull * 1024 * 1024;
+
+tjhandle Handle(void* p) { return static_cast<tjhandle>(p); }
+
+}  // namespace
+
+CScreenUpDecoder::CScreenUpDecoder() : m_hJpeg(tjInitDecompress()) {}
+
+CScreenUpDecoder::~CScreenUpDecoder() {
+    if (m_hJpeg) tjDestroy(Handle(m_hJpeg));
+}
+
+void CScreenUpDecoder::Configure(int width, int height) {
+    Configure(TileGrid::ForScreen(width, height));
+}
+
+void CScreenUpDecoder::Configure(const TileGrid& grid) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_grid = grid;
+    m_vPicture.assign(grid.IsValid() ? size_t(grid.width) * grid.height * kBytesPerPixel : 0, 0);
+}
+
+CScreenUpDecoder::Result CScreenUpDecoder::Decode(const CPacket& packet) {
+    if (packet.m_nType != kPacketFrame) return Result::kNotFrame;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_grid.IsValid()) return Result::kNotConfigured;
+    const Result inflated = Inflate(packet);
+    if (inflated != Result::kOk) return inflated;
+    FrameBlockView block;
+    if (!ParseFrameBlock(m_vBlock.data(), m_vBlock.size(), block)) return Result::kBadBlock;
+    const bool haveStrip = block.indices.empty() || DecodeStrip(block.image, block.imageLength);
+    PlaceTiles(block.indices, haveStrip);
+    ++m_nFrames;
+    m_nLastFrame = packet.m_nFrameNumber;
+    m_nLastTiles = block.indices.size();
+    return haveStrip ? Result::kOk : Result::kBadImage;
+}
+
+CScreenUpDecoder::Result CScreenUpDecoder::Inflate(const CPacket& packet) {
+    const int32_t declared = packet.m_nUncompressedLength;
+    if (declared < 1 || size_t(declared) > kMaxBlockBytes) return Result::kBadLength;
+    m_vBlock.resize(size_t(declared));
+    uLongf size = uLongf(declared);
+    if (uncompress(m_vBlock.data(), &size, packet.m_vData.data(), uLong(packet.m_vData.size())) !=
+        Z_OK) {
+        return Result::kBadZlib;
+    }
+    m_vBlock.resize(size);
+    return Result::kOk;
+}
+
+bool CScreenUpDecoder::DecodeStrip(const uint8_t* image, size_t length) {
+    m_nStripWidth = m_nStripHeight = 0;
+    if (!m_hJpeg || length == 0) return false;
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (tjDecompressHeader3(Handle(m_hJpeg), image, static_cast<unsigned long>(length), &width,
+                            &height, &subsampling, &colourspace) != 0) {
+        return false;
+    }
+    if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > kMaxStripPixels) {
+        return false;
+    }
+    m_vStrip.resize(size_t(width) * height * kBytesPerPixel);
+    if (tjDecompress2(Handle(m_hJpeg), image, static_cast<unsigned long>(length), m_vStrip.data(),
+                      width, 0, height, TJPF_RGB, TJFLAG_FASTDCT) != 0) {
+        return false;
+    }
+    m_nStripWidth = width;
+    m_nStripHeight = height;
+    return true;
+}
+
+void CScreenUpDecoder::PlaceTiles(const std::vector<int32_t>& indices, bool haveStrip) {
+    const size_t pictureStride = size_t(m_grid.width) * kBytesPerPixel;
+    const size_t stripStride = size_t(m_nStripWidth) * kBytesPerPixel;
+    for (size_t i = 0; i < indices.size(); ++i) {
+        const int32_t index = indices[i];
+        if (index < 0 || index >= m_grid.Count()) {
+            ++m_nClipped;
+            continue;
+        }
+        const int left = m_grid.TileLeft(index);
+        const int top = m_grid.TileTop(index);
+        const int width = std::min(m_grid.tileWidth, m_grid.width - left);
+        const int height = std::min(m_grid.tileHeight, m_grid.height - top);
+        const int stripX = int(i) * m_grid.tileWidth;
+        for (int y = 0; y < height; ++y) {
+            uint8_t* to = &m_vPicture[pictureStride * (top + y) + size_t(left) * kBytesPerPixel];
+            // What the strip does not cover (or a strip that did not decode) is black.
+            const int available =
+                haveStrip && y < m_nStripHeight ? std::clamp(m_nStripWidth - stripX, 0, width) : 0;
+            if (available > 0) {
+                std::memcpy(to, &m_vStrip[stripStride * y + size_t(stripX) * kBytesPerPixel],
+                            size_t(available) * kBytesPerPixel);
+            }
+            std::memset(to + size_t(available) * kBytesPerPixel, 0,
+                        size_t(width - available) * kBytesPerPixel);
+        }
+    }
+}
+
+uint64_t CScreenUpDecoder::FramesDecoded() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nFrames;
+}
+
+int32_t CScreenUpDecoder::LastFrameNumber() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nLastFrame;
+}
+
+size_t CScreenUpDecoder::LastTileCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nLastTiles;
+}
+
+size_t CScreenUpDecoder::TilesClipped() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nClipped;
+}
+
+TileGrid CScreenUpDecoder::Grid() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_grid;
+}
+
+std::vector<uint8_t> CScreenUpDecoder::Picture() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_vPicture;
+}
+
+bool CScreenUpDecoder::WritePng(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_vPicture.empty()) return false;
+    return WritePngFile(path, m_vPicture.data(), m_grid.width, m_grid.height,
+                        size_t(m_grid.width) * kBytesPerPixel);
+}
+
+const char* CScreenUpDecoder::ResultName(Result result) {
+    switch (result) {
+        case Result::kOk:
+            return "ok";
+        case Result::kNotConfigured:
+            return "not_configured";
+        case Result::kNotFrame:
+            return "not_frame";
+        case Result::kBadLength:
+            return "bad_length";
+        case Result::kBadZlib:
+            return "bad_zlib";
+        case Result::kBadBlock:
+            return "bad_block";
+        case Result::kBadImage:
+            return "bad_image";
+    }
+    return "unknown";
+}
