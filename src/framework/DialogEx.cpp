@@ -83,6 +83,12 @@ INT_PTR CALLBACK CDialogEx::DialogProc(HWND hwnd, UINT message, WPARAM wParam, L
 INT_PTR CDialogEx::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (OnMessage(message, wParam, lParam, result)) {
+        // These few return their answer directly instead of through DWLP_MSGRESULT.
+        const bool direct = (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) ||
+                            message == WM_COMPAREITEM || message == WM_VKEYTOITEM ||
+                            message == WM_CHARTOITEM || message == WM_QUERYDRAGICON ||
+                            message == WM_INITDIALOG;
+        if (direct) return static_cast<INT_PTR>(result);
         ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
         return TRUE;
     }

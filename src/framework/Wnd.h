@@ -25,5 +25,32 @@ class CWnd {
         return ::PostMessageW(m_hWnd, message, wParam, lParam);
     }
 
+    BOOL Invalidate(BOOL erase = TRUE) { return ::InvalidateRect(m_hWnd, nullptr, erase); }
+    BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
+    BOOL MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE) {
+        return ::MoveWindow(m_hWnd, x, y, width, height, repaint);
+    }
+
+    // Subclassing: from now on the window's messages reach WindowProc, and
+    // DefWindowProc hands them on to the window's own procedure.
+    BOOL SubclassWindow(HWND hwnd);
+    BOOL SubclassDlgItem(UINT id, CWnd* parent);
+    HWND UnsubclassWindow();
+    // Creates a window with this object receiving its messages from the very first
+    // one (WM_NCCREATE, WM_CREATE) on.
+    BOOL CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style,
+                  const RECT& rect, CWnd* parent, UINT id);
+    // The object attached to a window by SubclassWindow or CreateEx, or null.
+    static CWnd* FromHandlePermanent(HWND hwnd);
+
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+
     HWND m_hWnd = nullptr;
+
+  protected:
+    WNDPROC m_pfnSuper = nullptr;
+
+  private:
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 };

@@ -96,4 +96,17 @@
 // String table: texts of our own, outside the numbers the peers and servers know.
 #define IDS_PLACEHOLDER_READY 60001  // Vantor Tavrel이 실행 중입니다. Esc 키를 누르면 닫힙니다.
 
+
+// Widget dialogs: the skinned message box, the wait notice and the loading window.
+#define IDD_CUSTOM_MSG_DIALOG 687  // message box (caption label 1011, buttons 1, 2, 1246, 1247)
+#define IDD_WAIT_MSG_DIALOG 391    // 작업을 진행중 입니다.
+#define IDD_LOADING_DIALOG 188     // spinner 1062 and text 1063
+#define IDC_MSG_CAPTION 1011       // caption label of the message box
+#define IDC_MSG_YES 1246
+#define IDC_MSG_NO 1247
+#define IDC_MSG_CLOSE 1628         // close button created at run time
+#define IDC_WAIT_TEXT 1059
+#define IDC_LOADING_PICTURE 1062
+#define IDC_LOADING_TEXT 1063
+
 #endif  // TAVREL_RESOURCES_RESOURCE_H

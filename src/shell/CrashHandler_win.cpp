@@ -52,7 +52,7 @@ void WriteDump(EXCEPTION_POINTERS* exception) {
 LONG WINAPI TavrelUnhandledExceptionFilter(EXCEPTION_POINTERS* exception) {
     WriteDump(exception);
     const std::wstring text = AfxToWide(tavrel::CrashMessageText(AfxToU16(g_strLanguage)));
-    ShowMessageBox(text.c_str(), AfxToWide(tavrel::kProgramName).c_str(), MB_OK | MB_ICONERROR);
+    ShowMessageBox(text.c_str(), AfxToWide(tavrel::kProgramName).c_str(), MB_OK);
     TerminateProcess(GetCurrentProcess(), kCrashExitCode);
     return EXCEPTION_EXECUTE_HANDLER;
 }

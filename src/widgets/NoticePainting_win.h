@@ -1,0 +1,13 @@
+// The framed dark background shared by the wait notice and the loading window.
+#pragma once
+
+#include "framework/Afx.h"
+
+constexpr COLORREF kNoticeFrameColour = RGB(38, 48, 69);
+constexpr COLORREF kNoticeFillColour = RGB(20, 32, 54);
+constexpr COLORREF kNoticeTextColour = RGB(162, 192, 209);
+
+// Paints the window's client area through an off-screen canvas: a 1-pixel frame from
+// (1, 1) to (width − 2, height − 2) filled dark.
+void PaintNotice(HWND window);
+HFONT MakeNoticeFont(int designHeight);
