@@ -87,6 +87,9 @@ void CLecternSession::Run() {
     for (;;) {
         CPacket p;
         if (!ReadFrame(p, *m_pConnection)) break;
+        // Logged and handled under the record lock: whoever sees the event and then
+        // asks for the record finds the packet's effect in it.
+        std::lock_guard<std::mutex> lock(m_server.RecordMutex());
         LogPacket(m_log, "recv", kRole, m_nConn, p);
         Handle(p);
     }
@@ -162,8 +165,8 @@ void CLecternSession::Describe(bool withSize) {
              Num(virt.top) + u"," + Num(virt.Width()) + u"," + Num(virt.Height()));
 }
 
+// Called with the record locked.
 void CLecternSession::Handle(const CPacket& p) {
-    std::lock_guard<std::mutex> lock(m_server.RecordMutex());
     LecternRecord& r = m_server.RecordUnlocked();
     switch (p.m_nType) {
         case kPacketText: {
