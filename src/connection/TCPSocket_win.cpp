@@ -84,9 +84,23 @@ void CTCPSocket::OnReceive(int nErrorCode) {
 
 void CTCPSocket::OnClose(int nErrorCode) {
     CAsyncSocket::OnClose(nErrorCode);
-    ShutDown(SD_BOTH);
-    Close();
+    DeliverPendingData();
+    if (m_hSocket != INVALID_SOCKET) {
+        ShutDown(SD_BOTH);
+        Close();
+    }
     Notify(kWmSocketClosed, 0);
+}
+
+// WinSock may report the peer's close while bytes it sent before closing are still
+// unread, and a peer says its last words (such as why it ends the session) right
+// before it hangs up. They are offered to the owner before the socket goes.
+void CTCPSocket::DeliverPendingData() {
+    for (int i = 0; i < kMaxFramesAfterClose && m_hSocket != INVALID_SOCKET; ++i) {
+        DWORD pending = 0;
+        if (!IOCtl(FIONREAD, &pending) || pending == 0) return;
+        Notify(kWmSocketReceive, 0);
+    }
 }
 
 void SendPacket(CTCPSocket& socket, const CPacket& packet) {

@@ -19,6 +19,9 @@ constexpr long kSocketIdleEvents = FD_READ | FD_CONNECT | FD_CLOSE;  // 49
 // end the read (in blocking mode an empty read means the peer closed its side).
 constexpr int kMaxEmptyReads = 10;
 constexpr DWORD kEmptyReadPauseMs = 300;
+// At most this many "data to read" notices are given for bytes still unread when the
+// peer's close is reported (an owner that does not read must not hold the close up).
+constexpr int kMaxFramesAfterClose = 64;
 
 class CTCPSocket : public CAsyncSocket {
   public:
@@ -45,6 +48,7 @@ class CTCPSocket : public CAsyncSocket {
 
   private:
     void Notify(UINT message, LPARAM lParam);
+    void DeliverPendingData();
 };
 
 // Writes one frame of the packet; nothing happens when the socket is not open.

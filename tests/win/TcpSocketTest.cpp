@@ -350,31 +350,92 @@ TEST_F(TcpSocketTest, PeerClosingInsideAFrameEndsTheReadWithTheSocketClosed) {
     CloseHandle(readStarted);
 }
 
-TEST_F(TcpSocketTest, PeerClosingBetweenFramesIsReportedWithTheSocketAlreadyClosed) {
+// The peer's last words (as "[MV10000]" before it hangs up) arrive with its close: every
+// frame sent before the close is read, then the close is reported with the socket
+// already closed.
+TEST_F(TcpSocketTest, PeerClosingAfterItsLastFramesIsReportedAfterThem) {
+    const std::u16string texts[] = {u"[MV00094]2.0.1.1068", u"[MV00007]", u"[MV10000]bye"};
+    std::vector<uint8_t> frames;
+    for (const std::u16string& text : texts) {
+        const std::vector<uint8_t> one = FrameBytes(CPacket(text));
+        frames.insert(frames.end(), one.begin(), one.end());
+    }
+    for (size_t count = 1; count <= std::size(texts); ++count) {
+        SCOPED_TRACE(testing::Message() << count << " frame(s) before the close");
+        UINT port = 0;
+        SOCKET listener = PlainListener(port);
+        size_t bytes = 0;
+        for (size_t i = 0; i < count; ++i) bytes += FrameBytes(CPacket(texts[i])).size();
+        std::thread peerThread([&] {
+            SOCKET c = accept(listener, nullptr, nullptr);
+            send(c, reinterpret_cast<const char*>(frames.data()), int(bytes), 0);
+            closesocket(c);
+        });
+        COwnerWindow owner;
+        CTCPSocket client;
+        ASSERT_EQ(Connect(client, owner, port), 0);
+        EXPECT_TRUE(PumpUntil([&] { return owner.Count(kWmSocketClosed) > 0; }));
+        peerThread.join();
+
+        ASSERT_EQ(owner.Received().size(), count);
+        for (size_t i = 0; i < count; ++i) EXPECT_EQ(owner.Received()[i].m_strText, texts[i]);
+        EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
+        const std::vector<SocketEvent> events = owner.Events();
+        EXPECT_EQ(events.back().message, kWmSocketClosed);
+        EXPECT_FALSE(events.back().socketOpen);
+        EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
+        ExpectDeliveredOnOwnerThread(owner);
+        closesocket(listener);
+    }
+}
+
+// Exposes the close handler, to replay WinSock reporting a close ahead of unread data.
+class CCloseProbe : public CTCPSocket {
+  public:
+    using CTCPSocket::OnClose;
+};
+
+TEST_F(TcpSocketTest, ACloseReportedBeforeTheLastFramesStillDeliversThem) {
     UINT port = 0;
     SOCKET listener = PlainListener(port);
-    const std::vector<uint8_t> frame = FrameBytes(CPacket(u"[MV00007]"));
+    HANDLE sendNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<uint8_t> frames = FrameBytes(CPacket(u"[MV00007]"));
+    const std::vector<uint8_t> last = FrameBytes(CPacket(u"[MV10000]bye"));
+    frames.insert(frames.end(), last.begin(), last.end());
     std::thread peerThread([&] {
         SOCKET c = accept(listener, nullptr, nullptr);
-        send(c, reinterpret_cast<const char*>(frame.data()), int(frame.size()), 0);
+        WaitForSingleObject(sendNow, kGuardMs);
+        send(c, reinterpret_cast<const char*>(frames.data()), int(frames.size()), 0);
+        WaitForSingleObject(done, kGuardMs);
         closesocket(c);
     });
     COwnerWindow owner;
-    CTCPSocket client;
+    CCloseProbe client;
     ASSERT_EQ(Connect(client, owner, port), 0);
-    EXPECT_TRUE(PumpUntil([&] { return owner.Count(kWmSocketClosed) > 0; }));
+    SetEvent(sendNow);
+    // Wait for the bytes without dispatching, so that no read notice comes first.
+    DWORD pending = 0;
+    const DWORD start = GetTickCount();
+    while (pending < frames.size() && GetTickCount() - start < kGuardMs) {
+        Sleep(kPumpSliceMs);
+        client.IOCtl(FIONREAD, &pending);
+    }
+    ASSERT_EQ(pending, frames.size());
+    client.OnClose(0);
+    SetEvent(done);
     peerThread.join();
 
-    ASSERT_EQ(owner.Received().size(), 1u);
+    ASSERT_EQ(owner.Received().size(), 2u);
     EXPECT_EQ(owner.Received()[0].m_strText, u"[MV00007]");
+    EXPECT_EQ(owner.Received()[1].m_strText, u"[MV10000]bye");
+    const std::vector<SocketEvent> events = owner.Events();
+    EXPECT_EQ(events.back().message, kWmSocketClosed);
     EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
-    for (const SocketEvent& e : owner.Events())
-        if (e.message == kWmSocketClosed) {
-            EXPECT_FALSE(e.socketOpen);
-        }
     EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
-    ExpectDeliveredOnOwnerThread(owner);
     closesocket(listener);
+    CloseHandle(sendNow);
+    CloseHandle(done);
 }
 
 // Two frames arrive together and the owner reads both on the first notice. The notice
