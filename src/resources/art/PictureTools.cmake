@@ -52,6 +52,24 @@ function(append_text var text x10 y10 size colour anchor)
   set(${var} "${${var}}push graphic-context\nfont '${FONT}'\nfont-size ${size}\nfill '${colour}'\nstroke none\ntext-anchor ${anchor}\ntext ${x},${y} '${text}'\npop graphic-context\n" PARENT_SCOPE)
 endfunction()
 
+# out = the largest of the given font sizes (largest first) at which `text` is at most
+# `max_width` pixels wide; the smallest when none fits.
+function(fit_font_size out text max_width)
+  foreach(candidate IN LISTS ARGN)
+    set(size ${candidate})  # the loop variable does not outlive the loop
+    execute_process(
+      COMMAND "${CONVERT}" -font "${FONT}" -pointsize ${size} "label:${text}" -format %w info:
+      OUTPUT_VARIABLE width RESULT_VARIABLE result ERROR_VARIABLE error)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR "Pictures: measuring '${text}' failed (${result}): ${error}")
+    endif()
+    if(width LESS_EQUAL max_width)
+      break()
+    endif()
+  endforeach()
+  set(${out} ${size} PARENT_SCOPE)
+endfunction()
+
 # Appends a rounded plate covering a w x h picture, with a 1-pixel border.
 function(append_plate var w h radius fill border)
   math(EXPR right "${w} - 1")
