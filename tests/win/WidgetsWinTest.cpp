@@ -1,0 +1,205 @@
+// The skinned widgets on a real Win32 (Wine): memory bitmap, message box, loading
+// window and the animated picture.
+#include "resources/resource.h"
+#include "shell/ScaleFactor.h"
+#include "widgets/CustomMsgDlg_win.h"
+#include "widgets/LoadingDlg_win.h"
+#include "widgets/MemBitmap_win.h"
+#include "widgets/PictureEx_win.h"
+#include "widgets/ShowMessageBox_win.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <vector>
+
+namespace {
+
+class ScaleOne : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_saved = g_fScaleFactor;
+        g_fScaleFactor = 1.0f;
+    }
+    void TearDown() override { g_fScaleFactor = m_saved; }
+    float m_saved = 0;
+};
+
+TEST(MemBitmap, SizesDepthsAndKeptPixels) {
+    CMemBitmap bitmap;
+    bitmap.Create(800, 600, 32);
+    ASSERT_NE(bitmap.m_pBits, nullptr);
+    EXPECT_EQ(static_cast<const BYTE*>(bitmap.m_pBits)[0], 0) << "a new bitmap is black";
+    static_cast<BYTE*>(bitmap.m_pBits)[0] = 0x5A;
+
+    // Sizes below 1 leave the bitmap exactly as it was.
+    for (auto [w, h] : {std::pair{0, 600}, std::pair{800, -1}}) {
+        bitmap.Create(w, h, 32);
+        bitmap.EnsureSize(w, h, 32);
+        EXPECT_EQ(bitmap.m_nWidth, 800);
+        EXPECT_EQ(static_cast<const BYTE*>(bitmap.m_pBits)[0], 0x5A);
+    }
+    bitmap.EnsureSize(800, 600, 8);  // a different depth alone keeps it
+    EXPECT_EQ(static_cast<const BYTE*>(bitmap.m_pBits)[0], 0x5A);
+    EXPECT_EQ(bitmap.m_nBitsPerPixel, 32);
+    bitmap.EnsureSize(801, 600, 32);
+    EXPECT_EQ(static_cast<const BYTE*>(bitmap.m_pBits)[0], 0) << "re-created black";
+
+    bitmap.Create(1366, 768, 32);
+    EXPECT_EQ(bitmap.m_nImageSize, 1366 * 4 * 768);
+    EXPECT_GT(bitmap.Info()->bmiHeader.biHeight, 0) << "rows bottom-up";
+
+    CMemBitmap grey;
+    grey.Create(10, 10, 8);
+    ASSERT_NE(grey.m_pBits, nullptr);
+    const RGBQUAD entry = grey.Info()->bmiColors[128];
+    EXPECT_EQ(entry.rgbBlue, 128);
+    EXPECT_EQ(entry.rgbGreen, 128);
+    EXPECT_EQ(entry.rgbRed, 128);
+    EXPECT_EQ(grey.Info()->bmiHeader.biClrUsed, 256u);
+    EXPECT_EQ(grey.m_nImageSize, 12 * 10) << "rows padded to 4 bytes";
+}
+
+HWND WaitForBox(const wchar_t* caption) {
+    for (int i = 0; i < 400; ++i) {
+        HWND box = FindWindowW(nullptr, caption);
+        if (box != nullptr && IsWindowVisible(box)) return box;
+        Sleep(25);
+    }
+    return nullptr;
+}
+
+int ButtonLeft(HWND box, int id) {
+    HWND button = GetDlgItem(box, id);
+    if (button == nullptr || !IsWindowVisible(button)) return -1;
+    RECT rect;
+    GetWindowRect(button, &rect);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&rect), 2);
+    return rect.left;
+}
+
+struct BoxCase {
+    const char* name;
+    UINT type;
+    int yes, no, ok, cancel;  // x of each shown button, -1 hidden
+    WPARAM press;             // command sent to the box
+    int expected;
+};
+
+class MessageBoxTest : public ScaleOne, public ::testing::WithParamInterface<BoxCase> {};
+
+TEST_P(MessageBoxTest, ButtonsAndResults) {
+    const BoxCase& c = GetParam();
+    const std::wstring caption = L"TavrelBox " + std::to_wstring(c.type) + L" " +
+                                 std::to_wstring(static_cast<unsigned>(c.press));
+    auto result = std::async(std::launch::async, [&] {
+        return ShowMessageBox(L"한 줄 메시지", caption.c_str(), c.type);
+    });
+    HWND box = WaitForBox(caption.c_str());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(ButtonLeft(box, IDC_MSG_YES), c.yes);
+    EXPECT_EQ(ButtonLeft(box, IDC_MSG_NO), c.no);
+    EXPECT_EQ(ButtonLeft(box, IDOK), c.ok);
+    EXPECT_EQ(ButtonLeft(box, IDCANCEL), c.cancel);
+    EXPECT_EQ(ButtonLeft(box, IDC_MSG_CLOSE), 463) << "the close button is always there";
+    RECT rect;
+    GetWindowRect(box, &rect);
+    EXPECT_EQ(rect.right - rect.left, CCustomMsgDlg::kWidth);
+    EXPECT_EQ(rect.bottom - rect.top, CCustomMsgDlg::kHeight);
+    // A second box while this one is open is refused at once.
+    EXPECT_EQ(ShowMessageBox(L"second", L"TavrelSecond", MB_OK), -1);
+    EXPECT_TRUE(IsMessageBoxOpen());
+    PostMessageW(box, WM_COMMAND, c.press, 0);
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(result.get(), c.expected);
+    EXPECT_FALSE(IsMessageBoxOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, MessageBoxTest,
+    ::testing::Values(
+        BoxCase{"OkPressed", MB_OK, -1, -1, 418, -1, IDOK, IDOK},
+        BoxCase{"YesNoYes", MB_YESNO, 345, 418, -1, -1, IDC_MSG_YES, IDYES},
+        BoxCase{"YesNoNo", MB_YESNO, 345, 418, -1, -1, IDC_MSG_NO, IDNO},
+        BoxCase{"YesNoClose", MB_YESNO, 345, 418, -1, -1, IDC_MSG_CLOSE, IDCANCEL},
+        BoxCase{"YesNoEnter", MB_YESNO, 345, 418, -1, -1, IDOK, IDOK},
+        BoxCase{"YesNoCancelCancel", MB_YESNOCANCEL, 272, 345, -1, 418, IDCANCEL, IDCANCEL},
+        BoxCase{"OtherTypeOnlyClose", MB_OKCANCEL, -1, -1, -1, -1, IDC_MSG_CLOSE, IDCANCEL}),
+    [](const ::testing::TestParamInfo<BoxCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ScaleOne, MessageTextIsCentredOrStartsAtTheTop) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontW(13, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    RECT one = CCustomMsgDlg::TextRect(dc, font, L"one line");
+    EXPECT_GT(one.top, CCustomMsgDlg::kTextTop);
+    EXPECT_LT(one.top, 113);
+    std::wstring tenLines;
+    for (int i = 0; i < 10; ++i) tenLines += L"line\n";
+    RECT ten = CCustomMsgDlg::TextRect(dc, font, tenLines);
+    EXPECT_EQ(ten.top, CCustomMsgDlg::kTextTop);
+    EXPECT_EQ(ten.bottom, CCustomMsgDlg::kTextBottom) << "cut at the bottom of the box";
+    DeleteObject(font);
+    DeleteDC(dc);
+}
+
+// A valid 1 × 1 GIF image block (graphic control extension, descriptor, LZW data).
+std::vector<BYTE> Gif(int frames, int delay) {
+    std::vector<BYTE> gif = {'G',  'I', 'F', '8',  '9',  'a',  1, 0, 1, 0,
+                             0x80, 0,   0,   0xFF, 0xFF, 0xFF, 0, 0, 0};
+    for (int i = 0; i < frames; ++i) {
+        gif.insert(gif.end(), {0x21, 0xF9, 4, 0, static_cast<BYTE>(delay), 0, 0, 0});
+        gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0});
+    }
+    gif.push_back(0x3B);
+    return gif;
+}
+
+TEST(PictureEx, StillPictureHasNoThreadAnimationLoops) {
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent,
+                                   nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(control, nullptr) << "error " << GetLastError() << " parent " << parent;
+    CPictureEx picture;
+    ASSERT_TRUE(picture.SubclassWindow(control));
+
+    const std::vector<BYTE> still = Gif(1, 10);
+    ASSERT_TRUE(picture.LoadGifData(still.data(), still.size()));
+    EXPECT_TRUE(picture.StartAnimation());
+    EXPECT_FALSE(picture.IsAnimating());
+    EXPECT_EQ(picture.PictureWidth(), 1);
+
+    const std::vector<BYTE> animated = Gif(3, 5);  // 50 ms per frame
+    ASSERT_TRUE(picture.LoadGifData(animated.data(), animated.size()));
+    EXPECT_EQ(picture.FrameCount(), 3u);
+    RECT rect;
+    GetWindowRect(control, &rect);
+    EXPECT_EQ(rect.right - rect.left, 1) << "the control takes the picture's size";
+    EXPECT_TRUE(picture.StartAnimation());
+    EXPECT_TRUE(picture.IsAnimating());
+    for (int i = 0; i < 200 && picture.FramesShown() < 7; ++i) Sleep(20);
+    EXPECT_GE(picture.FramesShown(), 7u) << "the animation loops past the last frame";
+    picture.StopAnimation();
+    EXPECT_FALSE(picture.IsAnimating());
+
+    const BYTE notAPicture[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'};
+    EXPECT_FALSE(picture.LoadGifData(notAPicture, sizeof notAPicture)) << "no image";
+    DestroyWindow(parent);
+}
+
+TEST_F(ScaleOne, LoadingWindowIgnoresCloseAndKeepsItsText) {
+    CLoadingDlg loading;
+    loading.loadingText = L"연결 중입니다.";
+    ASSERT_TRUE(loading.Create());
+    SendMessageW(loading.m_hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(loading.m_hWnd));
+    wchar_t text[64] = {};
+    GetDlgItemTextW(loading.m_hWnd, IDC_LOADING_TEXT, text, 64);
+    EXPECT_STREQ(text, L"연결 중입니다.");
+    RECT rect;
+    GetWindowRect(loading.m_hWnd, &rect);
+    EXPECT_EQ(rect.right - rect.left, CLoadingDlg::kWidth);
+    loading.DestroyWindow();
+}
+
+}  // namespace
