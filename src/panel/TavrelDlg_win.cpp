@@ -8,7 +8,19 @@ namespace {
 constexpr UINT kSysCommandMask = 0xFFF0;
 }
 
+volatile bool g_bScreenUp = false;
+volatile bool g_bSoundUp = false;
+CTavrelDlg* g_pMainDlg = nullptr;
+
 CTavrelDlg::CTavrelDlg(CWnd* parent) : CDialogEx(IDD_VANTORTAVREL_DIALOG, parent) {}
+
+CTavrelDlg::~CTavrelDlg() {
+    if (g_pMainDlg == this) g_pMainDlg = nullptr;
+}
+
+void CTavrelDlg::OnOK() {}  // Enter must not close the program without asking
+
+void CTavrelDlg::OnCancel() { EndDialog(IDCANCEL); }
 
 BOOL CTavrelDlg::OnInitDialog() {
     HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
