@@ -7,6 +7,7 @@
 #include <wincrypt.h>
 
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "protocol/Crypt.h"
@@ -40,7 +41,9 @@ bool AcquireContainer(HCRYPTPROV& hProv, DWORD flags) {
 
 bool OpenOrCreateContainer() {
     HCRYPTPROV hProv = 0;
-    if (AcquireContainer(hProv, 0) || AcquireContainer(hProv, CRYPT_NEWKEYSET)) {
+    // The last open covers another process having created it in between.
+    if (AcquireContainer(hProv, 0) || AcquireContainer(hProv, CRYPT_NEWKEYSET) ||
+        AcquireContainer(hProv, 0)) {
         CryptReleaseContext(hProv, 0);
         return true;
     }
@@ -50,6 +53,10 @@ bool OpenOrCreateContainer() {
 // The named container must exist before a key can be derived in it. A container
 // that can be neither opened nor created is damaged: it is deleted and made afresh.
 bool EnsureContainer() {
+    // Threads of this process scramble concurrently; one of them racing another's
+    // creation must not take the container for damaged and delete it.
+    static std::mutex containerLock;
+    std::lock_guard<std::mutex> lock(containerLock);
     if (OpenOrCreateContainer()) return true;
     HCRYPTPROV hDeleted = 0;
     AcquireContainer(hDeleted, CRYPT_DELETEKEYSET);  // no handle is returned

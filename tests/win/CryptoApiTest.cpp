@@ -9,10 +9,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <windows.h>
+#include <wincrypt.h>
+
 namespace {
+
+constexpr int kThreads = 4;
+constexpr int kCallsPerThread = 25;
 
 std::vector<uint8_t> Bytes(const std::string& s) {
     return std::vector<uint8_t>(s.begin(), s.end());
@@ -159,4 +167,32 @@ TEST(CryptoApiEngine, TextCommandFramesAreTheSameWithEitherEngine) {
         EXPECT_EQ(withPlatform, withBuiltIn) << "text of " << text.size() << " units";
     }
     SetFrameTickSource(nullptr);
+}
+
+TEST(CryptoApiEngine, WorksFromSeveralThreadsStartingWithoutAContainer) {
+    // No container yet, as on a machine where the program never ran.
+    HCRYPTPROV gone = 0;
+    CryptAcquireContextW(&gone, reinterpret_cast<const wchar_t*>(kKeyContainerName),
+                         reinterpret_cast<const wchar_t*>(kCryptProviderName), PROV_RSA_FULL,
+                         CRYPT_DELETEKEYSET);
+    const std::vector<uint8_t> password = Utf16(kScramblerPassword);
+    const std::vector<uint8_t> plain = Utf16(u"[RC00003]");
+    std::vector<uint8_t> expected = plain;
+    CBuiltInCryptEngine::Instance().Rc4(password.data(), password.size(), expected.data(),
+                                        expected.size());
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kCallsPerThread; ++i) {
+                std::vector<uint8_t> buffer = plain;
+                if (!CCryptoApiEngine::Instance().Rc4(password.data(), password.size(),
+                                                      buffer.data(), buffer.size()) ||
+                    buffer != expected)
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(failures.load(), 0);
 }
