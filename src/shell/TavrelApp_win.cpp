@@ -1,6 +1,7 @@
 #include "shell/TavrelApp_win.h"
 
 #include "panel/TavrelDlg_win.h"
+#include "protocol/CryptoApiEngine_win.h"
 #include "resources/resource.h"
 #include "shell/CrashHandler_win.h"
 #include "shell/InstanceGuard_win.h"
@@ -36,6 +37,9 @@ BOOL CTavrelApp::InitInstance() {
     InitCommonControlsEx(&controls);
 
     m_bComStarted = SUCCEEDED(CoInitialize(nullptr));
+    // The system's MD5 and RC4 are offered to every scrambler; each still checks them
+    // against the known answer before use.
+    InstallCryptoApiEngine();
 
     if (InitNetworkLibrary() != 0) {
         AfxMessageBox(kNetworkInitFailed);
