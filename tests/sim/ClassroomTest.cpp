@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <httplib.h>
+
 #include "Classroom.h"
+#include "TextConvert.h"
+#include "protocol/Crypt.h"
 #include "PadClient.h"
 #include "protocol/PeerContract.h"
 #include "protocol/TextCommand.h"
@@ -49,6 +53,33 @@ TEST(Classroom, BusyPortIsReportedNotHidden) {
     o.lectern.port = first.LecternPort();
     CClassroom second(o);
     EXPECT_FALSE(second.Start());
+}
+
+}  // namespace
+
+namespace {
+
+// The login page of a classroom names that classroom's relay server.
+TEST(Classroom, LoginPagePointsAtItsOwnRelay) {
+    ClassroomOptions o;
+    o.withWeb = true;
+    o.web.https = false;
+    CClassroom classroom(o);
+    ASSERT_TRUE(classroom.Start());
+    ASSERT_NE(classroom.HttpPort(), 0);
+    const std::string val1 = "12345", val3 = "t-7";
+    std::string plain = val1 + "." + val3;
+    std::u16string digest;
+    ASSERT_EQ(Md5Hex(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), digest), 1);
+    httplib::Client client("127.0.0.1", classroom.HttpPort());
+    auto reply = client.Get("/vantor/rsinfo/checkRsInfo.jsp?val1=" + val1 +
+                            "&val2=" + ToUtf8(digest) + "&val3=" + val3);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->status, 200);
+    EXPECT_NE(reply->body.find("result:true"), std::string::npos) << reply->body;
+    EXPECT_NE(reply->body.find("rsport:" + std::to_string(classroom.RelayPort())),
+              std::string::npos)
+        << reply->body;
 }
 
 }  // namespace

@@ -96,7 +96,9 @@ TEST_F(LecternFixture, RemoteFramesArePacedByAcknowledgements) {
         ASSERT_TRUE(ParseFrameBlock(block.data(), block.size(), view));
         EXPECT_GT(view.imageLength, 0u);
         for (int32_t index : view.indices) EXPECT_LT(index, grid.Count());
-        if (i == 0) EXPECT_EQ(view.indices.size(), size_t(grid.Count()));  // all tiles first
+        if (i == 0) {
+            EXPECT_EQ(view.indices.size(), size_t(grid.Count()));  // all tiles first
+        }
     }
     EXPECT_EQ(numbers[1], numbers[0] + 1);
     EXPECT_TRUE(pad->StaysSilent(kQuietPeriod));  // two in flight: the stream waits

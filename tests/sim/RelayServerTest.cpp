@@ -124,8 +124,9 @@ TEST_F(RelayFixture, ModesAndFieldCounts) {
         auto fields = TokenizeArguments(*identify);
         ASSERT_EQ(fields.size(), size_t(c.identifyFields));
         EXPECT_EQ(fields[0], c.status);
-        if (c.mode == RelayMode::kRefuse)
+        if (c.mode == RelayMode::kRefuse) {
             EXPECT_EQ(fields[1], u"일치하는 선생님 정보를 찾을 수 없습니다.");
+        }
         ASSERT_TRUE(pad.Send(kCmdPadIdentity + Identity(pad.LocalPort())));
         if (c.answerCode.empty()) {
             EXPECT_TRUE(pad.StaysSilent(kQuietPeriod));

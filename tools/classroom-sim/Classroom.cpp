@@ -23,11 +23,33 @@ bool CClassroom::Start() {
             return false;
         }
     }
+    if (m_options.withWeb && !StartWeb()) {
+        Stop();
+        return false;
+    }
     m_bStarted = true;
     return true;
 }
 
+bool CClassroom::StartWeb() {
+    m_pWebHost = std::make_unique<CWebHost>();
+    if (!m_pWebHost->Start(m_options.web)) {
+        m_log.Emit("web_error", {{"error", m_pWebHost->LastError()}});
+        return false;
+    }
+    m_pLogin = std::make_unique<CLoginWebServer>(*m_pWebHost, &m_log);
+    m_pLogin->SetRelayEndpoint("127.0.0.1", RelayPort());
+    if (!m_options.updateFolder.empty())
+        m_pUpdate = std::make_unique<CUpdateWebServer>(*m_pWebHost, m_options.updateFolder, &m_log);
+    m_log.Emit("listening", {{"role", "web"},
+                             {"port", m_pWebHost->HttpPort()},
+                             {"https_port", m_pWebHost->HttpsPort()}});
+    return true;
+}
+
 void CClassroom::Stop() {
+    // The pages must not outlive a running host: stop it first, keep them.
+    if (m_pWebHost) m_pWebHost->Stop();
     if (m_pRelay) m_pRelay->Stop();
     m_lectern.Stop();
     if (m_pMedia) m_pMedia->StopAll();

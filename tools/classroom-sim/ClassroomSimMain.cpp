@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <string>
@@ -56,6 +57,19 @@ Lectern PC:
   --misbehave-on WHEN     greeting (right after the greeting, default) or remote
                           (when the pad starts remote control)
 
+Web servers (login page pointing at the relay; update pages with --update-folder):
+  --web                   start the login web server (HTTP and HTTPS)
+  --http-port N, --https-port N   their ports (0: pick free ones)
+  --no-https              HTTP only
+  --cert FILE, --key FILE certificate and key for HTTPS (scripts/make-sim-cert makes
+                          them in build/sim-cert)
+  --login-answer A        accept, code1, code2, unknown, no-result, 302, 404
+  --login-crlf            reply lines end in CR LF
+  --login-quoted          reply values in double quotes
+  --login-delay-ms N      a slow reply
+  --update-folder DIR     serve the update pages from the files in DIR (implies --web)
+  --update-refuse N       refuse the next N downloads with a short body (-1: all)
+
 Output:
   --log FILE              append events to FILE instead of standard output
   --help                  this text
@@ -78,6 +92,21 @@ const std::map<std::string, RelayMode> kRelayModes{{"normal", RelayMode::kNormal
                                                    {"refuse", RelayMode::kRefuse},
                                                    {"silent", RelayMode::kSilent},
                                                    {"end", RelayMode::kEndSession}};
+
+const std::map<std::string, LoginAnswer> kLoginAnswers{
+    {"accept", LoginAnswer::kAccept},          {"code1", LoginAnswer::kRefuseCode1},
+    {"code2", LoginAnswer::kRefuseCode2},      {"unknown", LoginAnswer::kUnknownMessage},
+    {"no-result", LoginAnswer::kNoResultLine}, {"302", LoginAnswer::kStatus302},
+    {"404", LoginAnswer::kStatus404}};
+
+// Web switches that act on the servers once they exist.
+struct WebSwitches {
+    LoginAnswer answer = LoginAnswer::kAccept;
+    bool crlf = false;
+    bool quoted = false;
+    int delayMs = 0;
+    int refuseDownloads = 0;
+} g_web;
 
 const std::map<std::string, LecternMisbehaviour> kMisbehaviours{
     {"none", LecternMisbehaviour::kNone},
@@ -102,73 +131,95 @@ bool Lookup(const std::map<std::string, T>& table, const std::string& key, T& ou
     return true;
 }
 
-bool ParseValueSwitch(const std::string& sw, const std::string& v, ClassroomOptions& o) {
-    int n = std::atoi(v.c_str());
-    if (sw == "--relay-port")
-        o.relay.port = uint16_t(n);
-    else if (sw == "--lectern-port")
-        o.lectern.port = uint16_t(n);
-    else if (sw == "--relay-mode")
-        return Lookup(kRelayModes, v, o.relay.mode) || Fail("bad mode " + v);
-    else if (sw == "--refusal-status")
-        o.relay.refusalStatus = FromUtf8(v);
-    else if (sw == "--refusal-message")
-        o.relay.refusalMessage = FromUtf8(v);
-    else if (sw == "--identify-fields")
-        o.relay.identifyFieldCount = n;
-    else if (sw == "--address-fields")
-        o.relay.addressFieldCount = n;
-    else if (sw == "--teacher-id")
-        o.relay.expectedTeacherId = FromUtf8(v);
-    else if (sw == "--lectern-address")
-        o.relay.lecternAddress = FromUtf8(v);
-    else if (sw == "--version")
-        o.lectern.version = FromUtf8(v);
-    else if (sw == "--monitors")
-        o.lectern.monitorCount = n;
-    else if (sw == "--heartbeat-ms")
-        o.lectern.heartbeatMs = n;
-    else if (sw == "--frame-interval-ms")
-        o.media.frameIntervalMs = n;
-    else if (sw == "--in-flight")
-        o.media.maxInFlight = n;
-    else if (sw == "--misbehave")
-        return Lookup(kMisbehaviours, v, o.lectern.misbehaviour) || Fail("bad misbehaviour " + v);
-    else if (sw == "--misbehave-on") {
-        if (v != "greeting" && v != "remote") return Fail("bad moment " + v);
-        o.lectern.trigger = v == "remote" ? MisbehaviourTrigger::kOnRemoteStart
-                                          : MisbehaviourTrigger::kAfterGreeting;
-    } else if (sw == "--log")
-        o.logFile = v;
-    else
-        return Fail("unknown switch " + sw);
-    return true;
+using ValueSwitch = std::function<bool(const std::string& v, int n, ClassroomOptions& o)>;
+using FlagSwitch = std::function<void(ClassroomOptions& o)>;
+
+const std::map<std::string, ValueSwitch>& ValueSwitches() {
+    static const std::map<std::string, ValueSwitch> table{
+        {"--relay-port", [](auto&, int n, auto& o) { return o.relay.port = uint16_t(n), true; }},
+        {"--lectern-port",
+         [](auto&, int n, auto& o) { return o.lectern.port = uint16_t(n), true; }},
+        {"--relay-mode",
+         [](auto& v, int, auto& o) {
+             return Lookup(kRelayModes, v, o.relay.mode) || Fail("bad mode " + v);
+         }},
+        {"--refusal-status",
+         [](auto& v, int, auto& o) { return o.relay.refusalStatus = FromUtf8(v), true; }},
+        {"--refusal-message",
+         [](auto& v, int, auto& o) { return o.relay.refusalMessage = FromUtf8(v), true; }},
+        {"--identify-fields",
+         [](auto&, int n, auto& o) { return o.relay.identifyFieldCount = n, true; }},
+        {"--address-fields",
+         [](auto&, int n, auto& o) { return o.relay.addressFieldCount = n, true; }},
+        {"--teacher-id",
+         [](auto& v, int, auto& o) { return o.relay.expectedTeacherId = FromUtf8(v), true; }},
+        {"--lectern-address",
+         [](auto& v, int, auto& o) { return o.relay.lecternAddress = FromUtf8(v), true; }},
+        {"--version", [](auto& v, int, auto& o) { return o.lectern.version = FromUtf8(v), true; }},
+        {"--monitors", [](auto&, int n, auto& o) { return o.lectern.monitorCount = n, true; }},
+        {"--heartbeat-ms", [](auto&, int n, auto& o) { return o.lectern.heartbeatMs = n, true; }},
+        {"--frame-interval-ms",
+         [](auto&, int n, auto& o) { return o.media.frameIntervalMs = n, true; }},
+        {"--in-flight", [](auto&, int n, auto& o) { return o.media.maxInFlight = n, true; }},
+        {"--misbehave",
+         [](auto& v, int, auto& o) {
+             return Lookup(kMisbehaviours, v, o.lectern.misbehaviour) ||
+                    Fail("bad misbehaviour " + v);
+         }},
+        {"--misbehave-on",
+         [](auto& v, int, auto& o) {
+             if (v != "greeting" && v != "remote") return Fail("bad moment " + v);
+             o.lectern.trigger = v == "remote" ? MisbehaviourTrigger::kOnRemoteStart
+                                               : MisbehaviourTrigger::kAfterGreeting;
+             return true;
+         }},
+        {"--log", [](auto& v, int, auto& o) { return o.logFile = v, true; }},
+        {"--http-port", [](auto&, int n, auto& o) { return o.web.httpPort = n, o.withWeb = true; }},
+        {"--https-port",
+         [](auto&, int n, auto& o) { return o.web.httpsPort = n, o.withWeb = true; }},
+        {"--cert", [](auto& v, int, auto& o) { return o.web.certFile = v, o.withWeb = true; }},
+        {"--key", [](auto& v, int, auto& o) { return o.web.keyFile = v, o.withWeb = true; }},
+        {"--update-folder",
+         [](auto& v, int, auto& o) { return o.updateFolder = v, o.withWeb = true; }},
+        {"--update-refuse", [](auto&, int n, auto&) { return g_web.refuseDownloads = n, true; }},
+        {"--login-delay-ms", [](auto&, int n, auto&) { return g_web.delayMs = n, true; }},
+        {"--login-answer",
+         [](auto& v, int, auto&) {
+             return Lookup(kLoginAnswers, v, g_web.answer) || Fail("bad answer " + v);
+         }},
+    };
+    return table;
 }
 
-bool ParseFlag(const std::string& sw, ClassroomOptions& o) {
-    if (sw == "--no-relay")
-        o.withRelay = false;
-    else if (sw == "--quote-address")
-        o.relay.quoteAddressFields = true;
-    else if (sw == "--relay-noise")
-        o.relay.noise = true;
-    else if (sw == "--touch-on")
-        o.lectern.initialTouch = true;
-    else if (sw == "--broadcast-on")
-        o.lectern.initialBroadcast = true;
-    else if (sw == "--no-media")
-        o.withMedia = false;
-    else
-        return false;
-    return true;
+const std::map<std::string, FlagSwitch>& FlagSwitches() {
+    static const std::map<std::string, FlagSwitch> table{
+        {"--no-relay", [](auto& o) { o.withRelay = false; }},
+        {"--quote-address", [](auto& o) { o.relay.quoteAddressFields = true; }},
+        {"--relay-noise", [](auto& o) { o.relay.noise = true; }},
+        {"--touch-on", [](auto& o) { o.lectern.initialTouch = true; }},
+        {"--broadcast-on", [](auto& o) { o.lectern.initialBroadcast = true; }},
+        {"--no-media", [](auto& o) { o.withMedia = false; }},
+        {"--web", [](auto& o) { o.withWeb = true; }},
+        {"--no-https", [](auto& o) { o.web.https = false; }},
+        {"--login-crlf", [](auto&) { g_web.crlf = true; }},
+        {"--login-quoted", [](auto&) { g_web.quoted = true; }},
+    };
+    return table;
 }
 
 bool ParseArguments(int argc, char** argv, ClassroomOptions& o) {
     for (int i = 1; i < argc; ++i) {
         std::string sw = argv[i];
-        if (ParseFlag(sw, o)) continue;
+        auto flag = FlagSwitches().find(sw);
+        if (flag != FlagSwitches().end()) {
+            flag->second(o);
+            continue;
+        }
+        auto value = ValueSwitches().find(sw);
+        if (value == ValueSwitches().end()) return Fail("unknown switch " + sw);
         if (i + 1 >= argc) return Fail("missing value for " + sw);
-        if (!ParseValueSwitch(sw, argv[++i], o)) return false;
+        std::string v = argv[++i];
+        if (!value->second(v, std::atoi(v.c_str()), o)) return false;
     }
     return true;
 }
@@ -204,13 +255,30 @@ int main(int argc, char** argv) {
     options.logToStdout = true;
     if (!ParseArguments(argc, argv, options)) return 2;
     if (!options.logFile.empty()) options.logToStdout = false;
+    if (options.withWeb && options.web.https && options.web.certFile.empty()) {
+        std::cerr << "classroom-sim: no --cert/--key given, so HTTP only\n";
+        options.web.https = false;
+    }
     CClassroom classroom(options);
     if (!classroom.Start()) {
-        std::cerr << "classroom-sim: cannot start (port in use or log file not writable)\n";
+        std::cerr << "classroom-sim: cannot start (port in use, log file not writable, or no "
+                     "certificate)\n";
         return 1;
     }
+    if (CLoginWebServer* login = classroom.LoginWeb()) {
+        login->SetAnswer(g_web.answer);
+        login->SetCrLf(g_web.crlf);
+        login->SetQuotedValues(g_web.quoted);
+        login->SetDelayMs(g_web.delayMs);
+    }
+    if (CUpdateWebServer* update = classroom.UpdateWeb())
+        update->SetRefuseDownloads(g_web.refuseDownloads);
     std::cerr << "classroom-sim: relay 127.0.0.1:" << classroom.RelayPort()
-              << " lectern 127.0.0.1:" << classroom.LecternPort() << "\n";
+              << " lectern 127.0.0.1:" << classroom.LecternPort();
+    if (classroom.WebHost())
+        std::cerr << " http 127.0.0.1:" << classroom.HttpPort()
+                  << " https 127.0.0.1:" << classroom.HttpsPort();
+    std::cerr << "\n";
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     // Input is read on its own thread so that a signal still stops the classroom.
