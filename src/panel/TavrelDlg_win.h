@@ -47,16 +47,16 @@ class CTavrelDlg : public CDialogEx {
     std::wstring m_strMessage;
     LONGLONG m_llPressTime = 0;
 
-    CImageButton m_btnClose;        // 1628
-    CImageButton m_btnFold;         // 1629
-    CImageButton m_btnRemote;       // 1001
-    CImageButton m_btnKeyboard;     // 1003
-    CImageButton m_btnMonitor;      // 1630
-    CImageButton m_btnScreenUp;     // 1004
-    CImageButton m_btnNoteTool;     // 1007
-    CImageButton m_btnSoundUp;      // 1005
-    CImageButton m_btnStudentTouch; // 1006
-    CImageButton m_btnBroadcast;    // 1008
+    CImageButton m_btnClose;         // 1628
+    CImageButton m_btnFold;          // 1629
+    CImageButton m_btnRemote;        // 1001
+    CImageButton m_btnKeyboard;      // 1003
+    CImageButton m_btnMonitor;       // 1630
+    CImageButton m_btnScreenUp;      // 1004
+    CImageButton m_btnNoteTool;      // 1007
+    CImageButton m_btnSoundUp;       // 1005
+    CImageButton m_btnStudentTouch;  // 1006
+    CImageButton m_btnBroadcast;     // 1008
 
     // ---- session state (5.3) ----
     std::wstring m_strTeacherId;
@@ -72,6 +72,35 @@ class CTavrelDlg : public CDialogEx {
     bool m_bTeacherPhase = false;
     bool m_bTeacherLinked = false;
 
+    // ---- session (5.3): TavrelDlgSession_win.cpp ----
+    // Connects to the relay server (after log-in and after a re-login).
+    void StartRelayConnection();
+    // The session's window messages (socket notices, the remote session's requests and
+    // the timers 3, 6 and 7); TRUE when the message was one of them.
+    BOOL OnSessionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    LRESULT OnSocketConnected(WPARAM wParam, LPARAM lParam);       // 32770
+    LRESULT OnSocketReceive(WPARAM wParam, LPARAM lParam);         // 32771
+    LRESULT OnSocketClosed(WPARAM wParam, LPARAM lParam);          // 32772
+    LRESULT OnSendPacketRequest(WPARAM wParam, LPARAM lParam);     // 32977
+    LRESULT OnSocketHandedBack(WPARAM wParam, LPARAM lParam);      // 33069
+    LRESULT OnRemoteConnectionLost(WPARAM wParam, LPARAM lParam);  // 3124
+    // Timers 3, 6 and 7; false for any other timer.
+    bool OnSessionTimer(UINT_PTR id);
+    // Commands 1 (Enter), 2 (Esc), 1628 (close button) and the close request (WM_CLOSE,
+    // given as 2): asks before ending once the panel shows. Always TRUE (handled).
+    BOOL OnExitRequest(UINT command);
+    // WM_DESTROY: tears the dialog's helpers down in their order.
+    void OnSessionDestroy();
+    // The viewer window of a running remote session, or null.
+    HWND ViewerWindow() const;
+
+    // ---- commands (5.2): TavrelDlgCommands_win.cpp ----
+    // Runs the reaction to one packet from the lectern PC.
+    void DispatchTeacherPacket(const CPacket& packet);
+    // Screen-up acknowledgement window shared with the screen-up sender.
+    int m_nScreenUpLastAck = 0;
+    int m_nScreenUpBlocked = -1;  // -1: not blocked
+
   protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
@@ -80,4 +109,29 @@ class CTavrelDlg : public CDialogEx {
 
   private:
     HICON m_hIcon = nullptr;
+
+    // ---- session (5.3) ----
+    void ShowLoading(UINT textId, DWORD pauseMs);
+    void HideLoading();
+    void RevealPanel();
+    void CloseSocket(CTCPSocket& socket);
+    void QuitProgram();
+    void QuitWithMessage(const std::wstring& text);
+    void EndSession();
+    void HandleRelayPacket(const CPacket& packet);
+    void OnIdentifyRequest(const std::u16string& arguments);
+    void OnLecternAddress(const std::u16string& arguments);
+    void ConnectToLectern();
+    void LogInAgain(const std::wstring& refusal);
+    bool m_bEnding = false;  // a fatal ending is under way
+
+    // ---- commands (5.2) ----
+    void OnGreeting();
+    void OnPeerEndsSession(const std::u16string& arguments);
+    void OnScreenSizeReport(const std::u16string& arguments);
+    void OnMonitorsReport(const std::u16string& arguments);
+    void OnTileSizeReport(const std::u16string& arguments);
+    void OnOriginReport(const std::u16string& arguments);
+    void OnStateReport(int buttonId, const std::u16string& arguments);
+    void OnScreenUpAcknowledged(const std::u16string& arguments);
 };
