@@ -26,6 +26,7 @@ constexpr int kBackgroundLeft = 15, kBackgroundTop = 51, kBackgroundWidth = 470,
               kBackgroundHeight = 124;
 constexpr int kIconLeft = 39, kIconTop = 85, kIconWidth = 55, kIconHeight = 50;
 constexpr int kFontHeight = 13;
+constexpr int kMessageTextLabelId = 1099;
 constexpr int kBoldWeight = 700;
 constexpr int kNormalWeight = 400;
 
@@ -94,6 +95,11 @@ BOOL CCustomMsgDlg::OnInitDialog() {
                  Scaled(kCaptionHeight), TRUE);
     ::SendMessageW(caption, WM_SETFONT, reinterpret_cast<WPARAM>(m_boxTitleFont), TRUE);
     ::SetWindowTextW(m_hWnd, captionText.c_str());
+    // The text is painted, so no control carries it; this hidden label does, for tests
+    // and accessibility tools that read a box's message through its controls.
+    ::CreateWindowExW(0, L"STATIC", messageText.c_str(), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0, m_hWnd,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMessageTextLabelId)),
+                      AfxGetInstanceHandle(), nullptr);
     PlaceButtons();
     return TRUE;
 }
