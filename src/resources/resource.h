@@ -109,4 +109,12 @@
 #define IDC_LOADING_PICTURE 1062
 #define IDC_LOADING_TEXT 1063
 
+// The log-in dialog: no caption, drawn by the program; the close button is made at run time.
+#define IDD_LOGIN_DIALOG 129     // title, "선생님 ID", teacher ID edit, status line, 확인, 취소
+#define IDC_LOGIN_ID_LABEL 1000  // 선생님 ID
+#define IDC_LOGIN_TITLE 1011     // Vantor Tavrel
+#define IDC_TEACHER_ID 1036
+#define IDC_LOGIN_STATUS 1064
+#define IDC_LOGIN_CLOSE 1628
+
 #endif  // TAVREL_RESOURCES_RESOURCE_H
