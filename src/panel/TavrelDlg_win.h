@@ -101,14 +101,50 @@ class CTavrelDlg : public CDialogEx {
     int m_nScreenUpLastAck = 0;
     int m_nScreenUpBlocked = -1;  // -1: not blocked
 
+    // ---- panel (5.1): TavrelDlgPanel_win.cpp, TavrelDlgModes_win.cpp ----
+    // Set before the dialog is created to build the panel without the log-in and the
+    // session (tests of the panel alone); the panel may then be shown at once.
+    bool m_bWithoutSession = false;
+    // Docks the expanded panel topmost at the top-right corner of the screen.
+    void DockPanel();
+    // Places the caption, the title buttons and the feature buttons for the scale factor.
+    void LayoutButtons();
+    // Folds the panel into the mini button, or opens it again where it fits the screen.
+    void FoldPanel();
+    void UnfoldPanel();
+    // The feature buttons (1001, 1003 to 1008, 1630), the fold button and the remote
+    // monitor button's notices; TRUE when the command was one of them.
+    BOOL OnPanelCommand(UINT id);
+
+    // The features behind the buttons. Each returns whether the feature now runs (or
+    // stopped, for the Stop ones); the mode rules around them are in place.
+    bool StartRemoteViewer();
+    bool StopRemoteViewer();
+    bool StartScreenUp();
+    bool StopScreenUp();
+    // Screen up follows a display change: new parameters and a new capture thread.
+    void RestartScreenUpForDisplay();
+    bool ToggleSoundUp();
+    bool OpenNoteTool();
+
+    // GDI+ for the whole program, started in OnInitDialog and shut down last on destroy.
+    std::unique_ptr<CGdiPlusSession> m_pGdiPlus;
+
   protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
     void OnSysCommand(UINT id, LPARAM lParam) override;
+    // Routes every other message to the panel's and the session's handlers.
+    BOOL OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   private:
     HICON m_hIcon = nullptr;
+
+    // ---- start-up (5.1): TavrelDlg_win.cpp ----
+    void LoadStoredRelayEndpoint();
+    // Shows the log-in dialog; false when the teacher cancelled it.
+    bool LogIn();
 
     // ---- session (5.3) ----
     void ShowLoading(UINT textId, DWORD pauseMs);
@@ -134,4 +170,42 @@ class CTavrelDlg : public CDialogEx {
     void OnOriginReport(const std::u16string& arguments);
     void OnStateReport(int buttonId, const std::u16string& arguments);
     void OnScreenUpAcknowledged(const std::u16string& arguments);
+
+    // ---- panel (5.1) ----
+    void ComputeScaleFactor();
+    void CreatePanelControls();
+    void SetButtonTooltips();
+    CImageButton* ButtonById(int id);
+    void StartKeepOnTop();
+    void KeepOnTop();
+    void PaintPanel();
+    void DrawFoldedPicture();
+    void OnPanelDestroy();
+    LRESULT OnCtlColorStatic(HDC dc, HWND control);
+    BOOL OnNcHitTest(LPARAM lParam, LRESULT& result);
+    void OnNcLButtonDown();
+    void OnNcLButtonUp();
+    void OnNcMouseMove();
+    void CheckTapRelease();
+    void OnWindowPosChanging(WINDOWPOS* position);
+    void OnDisplayChange(int width, int height);
+    void OnPadStateNotice(int buttonId, WPARAM marker, LPARAM state);  // 33071, 33072
+    void OnMonitorButtonNotice(WPARAM marker, LPARAM show);            // 33074
+    HWND NotePaletteWindow() const;
+    HFONT m_hCaptionFont = nullptr;
+    HBITMAP m_hBackdrop = nullptr;
+
+    // ---- control modes (5.1): TavrelDlgModes_win.cpp ----
+    void OnRemoteControlCommand();
+    void OnTouchKeyboardCommand();
+    void OnScreenUpCommand();
+    void OnSoundUpCommand();
+    void OnPadSwitchCommand(int buttonId);
+    void OnNoteToolCommand();
+    void OnMonitorCommand();
+    void ShowRefusal(unsigned text, unsigned secondText);
+    void PauseButton(CImageButton& button, DWORD milliseconds);
+    void SendToLectern(const std::wstring& text);
+    bool PostToControlThread(const std::wstring& text);
+    void RunTouchKeyboard();
 };
