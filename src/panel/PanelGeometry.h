@@ -8,6 +8,19 @@
 
 namespace tavrel {
 
+// Control ids of the panel.
+inline constexpr int kIdCaption = 1011;
+inline constexpr int kIdClose = 1628;
+inline constexpr int kIdFold = 1629;
+inline constexpr int kIdRemote = 1001;
+inline constexpr int kIdKeyboard = 1003;
+inline constexpr int kIdMonitor = 1630;
+inline constexpr int kIdScreenUp = 1004;
+inline constexpr int kIdNoteTool = 1007;
+inline constexpr int kIdSoundUp = 1005;
+inline constexpr int kIdStudentTouch = 1006;
+inline constexpr int kIdBroadcast = 1008;
+
 // Design sizes of the panel (multiplied by the scale factor, fraction dropped).
 inline constexpr int kPanelWidth = 173;
 inline constexpr int kPanelHeight = 279;

@@ -1,12 +1,31 @@
 #include "panel/TavrelDlg_win.h"
 
+#include "login/LoginDlg_win.h"
+#include "login/TeacherId.h"
+#include "panel/PanelGeometry.h"
 #include "resources/resource.h"
 #include "shell/AboutDlg_win.h"
+#include "shell/ProgramPath_win.h"
+#include "shell/SettingsStore_win.h"
+#include "shell/SettingsValues.h"
 #include "shell/TestHooks_win.h"
+#include "widgets/GdiPlus_win.h"
 
 namespace {
 constexpr UINT kSysCommandMask = 0xFFF0;
-}
+constexpr UINT_PTR kTimerKeepOnTop = 2;
+
+// Notices of the remote session's communication window.
+constexpr UINT kMsgTouchState = 33071;
+constexpr UINT kMsgBroadcastState = 33072;
+constexpr UINT kMsgMonitorButton = 33074;
+constexpr UINT kMsgIgnoredA = 33173;
+constexpr UINT kMsgIgnoredB = 33174;
+
+constexpr wchar_t kErrorCaption[] = L"Error";
+
+std::wstring Wide(const char16_t* text) { return AfxToWide(std::u16string(text)); }
+}  // namespace
 
 volatile bool g_bScreenUp = false;
 volatile bool g_bSoundUp = false;
@@ -18,11 +37,22 @@ CTavrelDlg::~CTavrelDlg() {
     if (g_pMainDlg == this) g_pMainDlg = nullptr;
 }
 
-void CTavrelDlg::OnOK() {}  // Enter must not close the program without asking
+// Enter asks before ending; Esc and the close button end at once while nothing shows.
+void CTavrelDlg::OnOK() { OnExitRequest(IDOK); }
 
-void CTavrelDlg::OnCancel() { EndDialog(IDCANCEL); }
+void CTavrelDlg::OnCancel() { OnExitRequest(IDCANCEL); }
 
 BOOL CTavrelDlg::OnInitDialog() {
+    m_bShowPanel = false;
+    ShowWindow(SW_HIDE);
+    RegisterHighDpiLayer(ModulePath().c_str(), Wide(tavrel::kHighDpiAwareFlag).c_str());
+    PrepareIniFile(Wide(tavrel::kConfigIniName).c_str(), g_strConfigIniPath);
+    EnsureSettingIni();
+    PrepareIniFile(Wide(tavrel::kSettingIniName).c_str(), g_strSettingIniPath);
+    LoadStoredRelayEndpoint();
+    ComputeScaleFactor();
+    CreatePanelControls();
+
     HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
     const std::wstring aboutText = AfxLoadString(IDS_ABOUTBOX);
     if (systemMenu != nullptr && !aboutText.empty()) {
@@ -32,14 +62,130 @@ BOOL CTavrelDlg::OnInitDialog() {
     m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    SetDlgItemText(IDC_PLACEHOLDER_TEXT, AfxLoadString(IDS_PLACEHOLDER_READY).c_str());
+
+    m_pGdiPlus = std::make_unique<CGdiPlusSession>();
+    if (!m_pGdiPlus->Started()) {
+        ::MessageBoxW(m_hWnd, AfxLoadString(IDS_GDIPLUS_INIT_FAILED).c_str(), kErrorCaption, MB_OK);
+        return TRUE;
+    }
+    if (!m_bWithoutSession) {
+        if (!LogIn()) {
+            ::PostQuitMessage(0);
+            return TRUE;
+        }
+        StartRelayConnection();
+    }
+    DockPanel();
+    LayoutButtons();
+    SetButtonTooltips();
+    StartKeepOnTop();
+    g_pMainDlg = this;
     TestHookMainDialogShown(m_hWnd);
     return TRUE;
+}
+
+void CTavrelDlg::LoadStoredRelayEndpoint() {
+    tavrel::RelayEndpointSetting endpoint = tavrel::RelayEndpointWithoutFile();
+    if (::GetFileAttributesW(g_strSettingIniPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const std::wstring section = Wide(tavrel::kSectionDefault);
+        const std::wstring ipKey = Wide(tavrel::kKeyRelayIp);
+        const std::wstring portKey = Wide(tavrel::kKeyRelayPort);
+        endpoint = tavrel::ResolveStartupRelayEndpoint(
+            AfxToU16(ReadIniText(section.c_str(), ipKey.c_str(),
+                                 Wide(tavrel::kUnsetRelayIp).c_str(), g_strSettingIniPath)),
+            AfxToU16(ReadIniText(section.c_str(), portKey.c_str(),
+                                 Wide(tavrel::kUnsetRelayPort).c_str(), g_strSettingIniPath)));
+        if (endpoint.writeIp)
+            WriteIniText(section.c_str(), ipKey.c_str(), AfxToWide(endpoint.ip).c_str());
+        if (endpoint.writePort)
+            WriteIniText(section.c_str(), portKey.c_str(), AfxToWide(endpoint.port).c_str());
+    }
+    m_strRsIp = AfxToWide(endpoint.ip);
+    m_strRsPort = AfxToWide(endpoint.port);
+}
+
+bool CTavrelDlg::LogIn() {
+    const std::wstring section = Wide(tavrel::kSectionConfig);
+    const std::wstring key = Wide(tavrel::kKeyTeacherId);
+    CLoginDlg login(this);
+    login.m_strTeacherId = ReadSettingText(section.c_str(), key.c_str(), L"");
+    if (login.DoModal() != IDOK) return false;
+    m_strTeacherId = AfxToWide(tavrel::TrimLoginText(AfxToU16(login.m_strTeacherId)));
+    m_strRsIp = login.m_strRsIp;
+    m_strRsPort = login.m_strRsPort;
+    WriteSettingText(section.c_str(), key.c_str(), m_strTeacherId.c_str());
+    return true;
 }
 
 void CTavrelDlg::OnSysCommand(UINT id, LPARAM) {
     if ((id & kSysCommandMask) == IDM_ABOUTBOX) {
         CAboutDlg about(this);
         about.DoModal();
+    }
+}
+
+BOOL CTavrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+        case WM_COMMAND: {
+            const UINT id = LOWORD(wParam);
+            if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+            if (id == IDOK || id == IDCANCEL || id == tavrel::kIdClose) return OnExitRequest(id);
+            return OnPanelCommand(id);
+        }
+        case WM_CLOSE:
+            return OnExitRequest(IDCANCEL);
+        case WM_PAINT:
+            PaintPanel();
+            return TRUE;
+        case WM_CTLCOLORSTATIC:
+            result =
+                OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            return result != 0;
+        case WM_QUERYDRAGICON:
+            result = reinterpret_cast<LRESULT>(m_hIcon);
+            return TRUE;
+        case WM_NCHITTEST:
+            return OnNcHitTest(lParam, result);
+        case WM_NCLBUTTONDOWN:
+            OnNcLButtonDown();
+            return FALSE;  // the default handling drags the panel
+        case WM_NCLBUTTONUP:
+            OnNcLButtonUp();
+            return FALSE;
+        case WM_NCMOUSEMOVE:
+            OnNcMouseMove();
+            return FALSE;
+        case WM_WINDOWPOSCHANGING:
+            OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
+            return FALSE;
+        case WM_DISPLAYCHANGE:
+            OnDisplayChange(LOWORD(lParam), HIWORD(lParam));
+            return TRUE;
+        case WM_TIMER:
+            if (wParam == kTimerKeepOnTop) {
+                KeepOnTop();
+                return TRUE;
+            }
+            return OnSessionMessage(message, wParam, lParam, result);
+        case kMsgTouchState:
+            OnPadStateNotice(tavrel::kIdStudentTouch, wParam, lParam);
+            return TRUE;
+        case kMsgBroadcastState:
+            OnPadStateNotice(tavrel::kIdBroadcast, wParam, lParam);
+            return TRUE;
+        case kMsgMonitorButton:
+            OnMonitorButtonNotice(wParam, lParam);
+            return TRUE;
+        case kMsgIgnoredA:
+        case kMsgIgnoredB:
+            result = 1;
+            return TRUE;
+        case WM_DESTROY:
+            OnSessionDestroy();
+            OnPanelDestroy();
+            m_pGdiPlus.reset();  // last: the session's windows may still draw until here
+            return FALSE;
+        default:
+            return OnSessionMessage(message, wParam, lParam, result);
     }
 }

@@ -23,7 +23,6 @@
 #define IDM_ABOUTBOX 0x0010  // Tavrel 정보(&A)...
 
 // Controls of the dialog templates above.
-#define IDC_PLACEHOLDER_TEXT 1001  // status line of the placeholder main window
 #define IDC_TITLE_TEXT 1011        // Tavrel (caption static of the panel)
 
 // String table: start-up.

@@ -1,0 +1,226 @@
+// The feature commands of the panel and the rules that keep the modes apart.
+#include "panel/PanelGeometry.h"
+#include "panel/PanelModes.h"
+#include "panel/TavrelDlg_win.h"
+
+#include "shell/PumpMessages_win.h"
+#include "widgets/ShowMessageBox_win.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+namespace {
+
+constexpr DWORD kRemotePauseMs = 2000;
+constexpr DWORD kScreenUpPauseMs = 2000;
+constexpr DWORD kTabTipRestartPauseMs = 500;
+constexpr UINT kMsgSendText = 32968;      // to the control thread: send this text
+constexpr UINT kMsgChangeMonitor = 2239;  // to the viewer window
+constexpr WPARAM kNoticeMarker = 74565;
+
+constexpr wchar_t kOpenVerb[] = L"open";
+constexpr wchar_t kTaskKill[] = L"taskkill";
+constexpr wchar_t kTaskKillTabTip[] = L"/F /IM TabTip.exe";
+constexpr wchar_t kTabTipName[] = L"tabtip.exe";
+
+// Marks a feature whose machinery is not part of the program yet: the button answers
+// (its mode rules hold) but nothing starts.
+bool NotAvailableYet(const wchar_t* feature) {
+    std::wstring trace = L"Vantor Tavrel: ";
+    trace += feature;
+    trace += L" not available yet\n";
+    ::OutputDebugStringW(trace.c_str());
+    return false;
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Runs `open` with the 32-bit file-system redirection off, where Windows has it: the
+// native keyboard of a 64-bit system lives in the real System32. Looked up by name, as
+// 32-bit Windows has no redirection to switch.
+void WithoutRedirection(void (*open)()) {
+    using Disable = BOOL(WINAPI*)(PVOID*);
+    using Revert = BOOL(WINAPI*)(PVOID);
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    auto disable = reinterpret_cast<Disable>(
+        reinterpret_cast<void*>(::GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+    auto revert = reinterpret_cast<Revert>(
+        reinterpret_cast<void*>(::GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+    PVOID state = nullptr;
+    const bool disabled = disable != nullptr && revert != nullptr && disable(&state);
+    open();
+    if (disabled) revert(state);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- features
+
+bool CTavrelDlg::StartRemoteViewer() { return NotAvailableYet(L"remote viewer"); }
+
+bool CTavrelDlg::StopRemoteViewer() { return NotAvailableYet(L"remote viewer"); }
+
+bool CTavrelDlg::StartScreenUp() { return NotAvailableYet(L"screen up"); }
+
+bool CTavrelDlg::StopScreenUp() { return NotAvailableYet(L"screen up"); }
+
+void CTavrelDlg::RestartScreenUpForDisplay() {
+    if (g_bScreenUp) NotAvailableYet(L"screen up");
+}
+
+bool CTavrelDlg::ToggleSoundUp() { return NotAvailableYet(L"sound up"); }
+
+bool CTavrelDlg::OpenNoteTool() { return NotAvailableYet(L"note tool"); }
+
+// ---------------------------------------------------------------- commands
+
+namespace {
+tavrel::ModeState CurrentState(const CTavrelDlg& dialog, bool socketOpen, HWND viewer) {
+    tavrel::ModeState state;
+    state.remoteRuns = dialog.m_info.m_pViewThread != nullptr;
+    state.screenUpRuns = g_bScreenUp;
+    state.teacherLinked = dialog.m_bTeacherLinked;
+    state.teacherSocketOpen = socketOpen;
+    state.viewerWindowExists = viewer != nullptr;
+    return state;
+}
+}  // namespace
+
+void CTavrelDlg::ShowRefusal(unsigned text, unsigned secondText) {
+    m_strMessage = AfxLoadString(text);
+    if (secondText != 0) m_strMessage += L"\n" + AfxLoadString(secondText);
+    ShowMessageBox(m_strMessage.c_str(), nullptr, MB_OK);
+}
+
+// Keeps a button out of use for a moment after its command, while the windows stay
+// responsive; other commands may arrive meanwhile.
+void CTavrelDlg::PauseButton(CImageButton& button, DWORD milliseconds) {
+    button.EnableWindow(FALSE);
+    PumpMessages(milliseconds);
+    button.EnableWindow(TRUE);
+    button.Invalidate(FALSE);
+}
+
+void CTavrelDlg::OnRemoteControlCommand() {
+    const tavrel::ModeDecision decision = tavrel::DecideRemoteControl(
+        CurrentState(*this, m_sockTeacher.m_hSocket != INVALID_SOCKET, ViewerWindow()));
+    switch (decision.action) {
+        case tavrel::ModeAction::Refuse:
+            ShowRefusal(decision.text, decision.secondText);
+            return;
+        case tavrel::ModeAction::Stop:
+            if (!StopRemoteViewer()) return;
+            m_btnRemote.EnableWindow(FALSE);
+            m_btnRemote.SetCheck(BST_UNCHECKED);
+            break;
+        default:
+            // A viewer that did not start leaves the button as it was.
+            if (!StartRemoteViewer()) return;
+            m_btnRemote.EnableWindow(FALSE);
+            m_btnRemote.SetCheck(BST_CHECKED);
+            break;
+    }
+    PumpMessages(kRemotePauseMs);
+    m_btnRemote.EnableWindow(TRUE);
+    m_btnRemote.Invalidate(FALSE);
+    m_btnMonitor.Invalidate(FALSE);
+}
+
+void CTavrelDlg::OnTouchKeyboardCommand() {
+    const tavrel::ModeDecision decision =
+        tavrel::DecideTouchKeyboard(CurrentState(*this, false, nullptr));
+    if (decision.action == tavrel::ModeAction::Refuse) {
+        ShowRefusal(decision.text, decision.secondText);
+        return;
+    }
+    RunTouchKeyboard();
+}
+
+void CTavrelDlg::RunTouchKeyboard() {
+    wchar_t programFiles[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE);
+    const std::wstring path = AfxToWide(tavrel::TabTipPath(AfxToU16(std::wstring(programFiles))));
+    if (FileExists(path)) {
+        // A keyboard left over from before does not come up again: end it first.
+        ::ShellExecuteW(nullptr, kOpenVerb, kTaskKill, kTaskKillTabTip, nullptr, SW_HIDE);
+        ::Sleep(kTabTipRestartPauseMs);
+        ::ShellExecuteW(nullptr, kOpenVerb, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return;
+    }
+    WithoutRedirection(
+        [] { ::ShellExecuteW(nullptr, kOpenVerb, kTabTipName, nullptr, nullptr, SW_SHOWNORMAL); });
+}
+
+void CTavrelDlg::OnScreenUpCommand() {
+    const tavrel::ModeDecision decision =
+        tavrel::DecideScreenUp(CurrentState(*this, false, nullptr));
+    switch (decision.action) {
+        case tavrel::ModeAction::Refuse:
+            ShowRefusal(decision.text, decision.secondText);
+            return;
+        case tavrel::ModeAction::Stop:
+            if (!StopScreenUp()) return;
+            m_btnScreenUp.SetCheck(BST_UNCHECKED);
+            break;
+        default:
+            if (!StartScreenUp()) return;
+            m_btnScreenUp.SetCheck(BST_CHECKED);
+            break;
+    }
+    PauseButton(m_btnScreenUp, kScreenUpPauseMs);
+}
+
+void CTavrelDlg::OnSoundUpCommand() { ToggleSoundUp(); }
+
+void CTavrelDlg::OnNoteToolCommand() { OpenNoteTool(); }
+
+void CTavrelDlg::OnMonitorCommand() {
+    HWND viewer = ViewerWindow();
+    const tavrel::ModeDecision decision =
+        tavrel::DecideMonitorChange(CurrentState(*this, false, viewer));
+    if (decision.action == tavrel::ModeAction::Refuse) {
+        ShowRefusal(decision.text, decision.secondText);
+        return;
+    }
+    if (decision.action == tavrel::ModeAction::Run) {
+        ::PostMessageW(viewer, kMsgChangeMonitor, kNoticeMarker,
+                       static_cast<LPARAM>(m_info.m_nMonitor));
+    }
+}
+
+// ---------------------------------------------------------------- student pad switches
+
+void CTavrelDlg::OnPadSwitchCommand(int buttonId) {
+    const tavrel::PadSwitch which = buttonId == tavrel::kIdStudentTouch
+                                        ? tavrel::PadSwitch::StudentTouch
+                                        : tavrel::PadSwitch::Broadcast;
+    CImageButton& button = buttonId == tavrel::kIdStudentTouch ? m_btnStudentTouch : m_btnBroadcast;
+    const tavrel::SwitchPlan plan = tavrel::PlanSwitch(which, button.GetCheck() == BST_CHECKED,
+                                                       AfxToU16(m_info.m_strPeerVersion));
+    // Older lectern programs never report the new state, so the button shows it at once;
+    // newer ones confirm it and the button follows their report.
+    if (plan.setCheckNow) button.SetCheck(plan.newCheck ? BST_CHECKED : BST_UNCHECKED);
+    SendToLectern(AfxToWide(plan.text));
+    PauseButton(button, tavrel::SwitchPauseMs(which));
+}
+
+// While remote control runs the connection belongs to the control thread, which sends
+// for the panel.
+void CTavrelDlg::SendToLectern(const std::wstring& text) {
+    if (m_info.m_pControlThread != nullptr) {
+        PostToControlThread(text);
+        return;
+    }
+    OnSendPacket(text);
+}
+
+bool CTavrelDlg::PostToControlThread(const std::wstring& text) {
+    // The control thread takes the copy out of the message and frees it; it is built
+    // together with the remote viewer.
+    (void)text;
+    (void)kMsgSendText;
+    return NotAvailableYet(L"control thread");
+}
