@@ -231,6 +231,9 @@ void CLoginDlg::StoreOrRecallEndpoint(tavrel::LoginOutcome outcome) {
         m_strRsPort = ReadIniText(section, portKey, L"", g_strSettingIniPath);
         return;
     }
+    // An answer without an endpoint (a Wi-Fi portal's page delivered with status 200,
+    // say) must not wipe the endpoint the next fallback depends on.
+    if (m_strRsIp.empty() || m_strRsPort.empty()) return;
     WriteIniText(section, ipKey, m_strRsIp.c_str());
     WriteIniText(section, portKey, m_strRsPort.c_str());
 }
