@@ -23,7 +23,7 @@
 #define IDM_ABOUTBOX 0x0010  // Tavrel 정보(&A)...
 
 // Controls of the dialog templates above.
-#define IDC_TITLE_TEXT 1011        // Tavrel (caption static of the panel)
+#define IDC_TITLE_TEXT 1011  // Tavrel (caption static of the panel)
 
 // String table: start-up.
 #define IDS_ABOUTBOX 101             // Tavrel 정보(&A)...
@@ -95,7 +95,6 @@
 // String table: texts of our own, outside the numbers the peers and servers know.
 #define IDS_PLACEHOLDER_READY 60001  // Vantor Tavrel이 실행 중입니다. Esc 키를 누르면 닫힙니다.
 
-
 // Widget dialogs: the skinned message box, the wait notice and the loading window.
 #define IDD_CUSTOM_MSG_DIALOG 687  // message box (caption label 1011, buttons 1, 2, 1246, 1247)
 #define IDD_WAIT_MSG_DIALOG 391    // 작업을 진행중 입니다.
@@ -103,13 +102,13 @@
 #define IDC_MSG_CAPTION 1011       // caption label of the message box
 #define IDC_MSG_YES 1246
 #define IDC_MSG_NO 1247
-#define IDC_MSG_CLOSE 1628         // close button created at run time
+#define IDC_MSG_CLOSE 1628  // close button created at run time
 #define IDC_WAIT_TEXT 1059
 #define IDC_LOADING_PICTURE 1062
 #define IDC_LOADING_TEXT 1063
 
 // The log-in dialog: no caption, drawn by the program; the close button is made at run time.
-#define IDD_LOGIN_DIALOG 129     // title, "선생님 ID", teacher ID edit, status line, 확인, 취소
+#define IDD_LOGIN_DIALOG 129  // title, "선생님 ID", teacher ID edit, status line, 확인, 취소
 #define IDC_LOGIN_ID_LABEL 1000  // 선생님 ID
 #define IDC_LOGIN_TITLE 1011     // Vantor Tavrel
 #define IDC_TEACHER_ID 1036

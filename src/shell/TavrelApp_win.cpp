@@ -100,8 +100,7 @@ int CTavrelApp::ExitInstance() {
 bool CTavrelApp::CheckOperatingSystem() {
     if (tavrel::IsSupportedOperatingSystem(m_nOsMajor, m_nOsMinor, m_nOsPlatform)) return true;
     m_strMessage = AfxLoadString(IDS_OS_NOT_SUPPORTED);
-    ShowMessageBox(m_strMessage.c_str(), AfxToWide(tavrel::kProgramName).c_str(),
-                   MB_OK);
+    ShowMessageBox(m_strMessage.c_str(), AfxToWide(tavrel::kProgramName).c_str(), MB_OK);
     return false;
 }
 

@@ -17,7 +17,8 @@ constexpr int kExitUsage = 2;
 constexpr DWORD kPollMs = 50;
 constexpr DWORD kDefaultTimeoutMs = 10000;
 constexpr DWORD kSendTimeoutMs = 5000;
-constexpr int kMessageBoxTextId = 0xFFFF;
+constexpr int kMessageBoxTextId = 0xFFFF;  // the system message box's text
+constexpr int kSkinnedBoxTextId = 1099;    // the program's own box keeps its text here
 
 void PrintUtf8(const std::wstring& text) {
     int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
@@ -184,7 +185,9 @@ int wmain(int argc, wchar_t** argv) {
         return kExitOk;
     }
     if (command == L"message-text" && argc == 3) {
-        HWND text = GetDlgItem(ParseHandle(argv[2]), kMessageBoxTextId);
+        HWND box = ParseHandle(argv[2]);
+        HWND text = GetDlgItem(box, kSkinnedBoxTextId);
+        if (text == nullptr) text = GetDlgItem(box, kMessageBoxTextId);
         if (text == nullptr) return kExitNotFound;
         PrintUtf8(TextOf(text));
         return kExitOk;
