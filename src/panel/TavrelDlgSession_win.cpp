@@ -238,6 +238,12 @@ LRESULT CTavrelDlg::OnSocketReceive(WPARAM wParam, LPARAM) {
     }
     if (socket != &m_sockTeacher) return 0;
     m_bTeacherLinked = true;
+    if (packet.m_nType == kPacketEmpty && socket->m_hSocket == INVALID_SOCKET) {
+        // The read met the end of the stream (or an error) and closed the socket, so
+        // no close notice will follow: the lectern PC is gone just the same.
+        EndSession();
+        return 0;
+    }
     DispatchTeacherPacket(packet);
     return 0;
 }
