@@ -41,6 +41,8 @@ constexpr int kCancelButton = 2;
 constexpr int kYesButton = 1246;
 constexpr int kNoButton = 1247;
 constexpr int kPanelCloseButton = 1628;
+constexpr int kStudentTouchButton = 1006;
+constexpr int kBroadcastButton = 1008;
 
 // Texts of the string table.
 constexpr char kTextTeacherLost[] = "Vantor Teacher와 연결이 끊어져 프로그램이 종료됩니다";
@@ -48,6 +50,7 @@ constexpr char kTextRelayUnreachable[] =
     "로그인 서버와 접속이 되지 않습니다.\nWi-Fi에 정상연결되어 있는지 확인해 주세요.";
 constexpr char kTextTeacherUnreachable[] =
     "Vantor Teacher와 접속이 되지 않습니다.\nWi-Fi에 정상연결되어 있는지 확인해 주세요.";
+constexpr char kTextCheckWifi[] = "WiFi에 정상 연결되었는지 확인 후 다시 실행해주세요.";
 constexpr char kTextInvalidData[] = "잘못된 정보가 수신되었습니다.";
 constexpr char kTextConfirmExit[] = "Vantor Tavrel을 종료하시겠습니까?";
 
@@ -183,6 +186,18 @@ class SessionTest : public ::testing::Test {
         return panel.out;
     }
 
+    // Polls a panel button's check state until it is the expected one.
+    bool WaitChecked(const std::string& panel, int id, bool expected, int timeoutMs = 8000) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const std::string want = expected ? "1" : "0";
+        do {
+            if (UiDriver({"checked", panel, std::to_string(id)}).out == want) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+        } while (std::chrono::steady_clock::now() < deadline);
+        return false;
+    }
+
     // Asks to close the panel and answers the exit question.
     void AnswerExitQuestion(const std::string& panel, int button) {
         ASSERT_EQ(UiDriver({"close", panel}).exitCode, 0);
@@ -246,6 +261,103 @@ TEST_F(SessionTest, HandshakeIdentifiesThePadGreetsTheLecternAndKeepsItAlive) {
 
     AnswerExitQuestion(panel, kYesButton);
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs)) << "Yes did not end the program";
+}
+
+// A lectern program that reports the switches: the buttons show what it reports.
+TEST_F(SessionTest, RecentLecternDecidesTheSwitchButtons) {
+    StartClassroom();
+    StartProgram();
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+
+    const struct {
+        const char16_t* report;
+        int button;
+        bool checked;
+    } reports[] = {
+        {u"[RH00003]1", kStudentTouchButton, true},
+        {u"[RH00003]2", kStudentTouchButton, false},
+        {u"[RH00004]1", kBroadcastButton, true},
+        {u"[RH00004]0", kBroadcastButton, false},
+    };
+    for (const auto& r : reports) {
+        ASSERT_EQ(m_classroom->Lectern().SendToAll(r.report), 1);
+        EXPECT_TRUE(WaitChecked(panel, r.button, r.checked))
+            << "button " << r.button << " after a report";
+    }
+
+    // Pressing touch asks for "on"; the button follows the lectern PC's answer.
+    const uint64_t before = Log().LastSeq();
+    ASSERT_EQ(UiDriver({"click", panel, std::to_string(kStudentTouchButton)}).exitCode, 0);
+    auto touch = Log().WaitFor(Received("lectern", "[RC00013]"), 10s, before);
+    ASSERT_TRUE(touch) << "the touch switch did not reach the lectern PC";
+    EXPECT_EQ(touch->Text("args"), "on");
+    EXPECT_TRUE(WaitChecked(panel, kStudentTouchButton, true));
+    AnswerExitQuestion(panel, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
+// A lectern PC that greets and then says nothing: a press of the touch button leaves
+// the button as it is (a recent lectern program reports the state itself), and the
+// keep-alive gives up after 40 s of silence, at the first tick after that.
+TEST_F(SessionTest, SilentLecternEndsTheSessionAfterFortySeconds) {
+    ClassroomOptions options;
+    options.lectern.misbehaviour = LecternMisbehaviour::kSilentAfterGreeting;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+    auto greeted = Log().WaitFor(Received("lectern", "[RC00022]"), 1s);
+    ASSERT_TRUE(greeted);
+
+    const uint64_t before = Log().LastSeq();
+    ASSERT_EQ(UiDriver({"click", panel, std::to_string(kStudentTouchButton)}).exitCode, 0);
+    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00013]"), 10s, before));
+    EXPECT_FALSE(WaitChecked(panel, kStudentTouchButton, true, 2000))
+        << "the pad flipped the button without the lectern PC's report";
+
+    const std::string box = WaitBox(kBoxTitle, 70000);
+    ASSERT_FALSE(box.empty()) << "the silence was not noticed";
+    const int64_t silentMs = Log().Events().back().timeMs - greeted->timeMs;
+    EXPECT_EQ(BoxText(box), kTextTeacherLost);
+    EXPECT_GE(Log().Count(Received("lectern", "[RC00003]")), 4u) << "keep-alives stopped early";
+    EXPECT_GE(silentMs, 40000);
+    Press(box, kOkButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
+// An older lectern program reports nothing: the pad flips its buttons itself, and it
+// has no monitor selection.
+TEST_F(SessionTest, OlderLecternLeavesTheSwitchButtonsToThePad) {
+    ClassroomOptions options;
+    options.lectern.version = u"2.0.1.1027";
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+    auto size = Log().WaitFor(Received("lectern", "[RC00010]"), 10s);
+    ASSERT_TRUE(size);
+    auto monitor = Log().WaitFor(Received("lectern", "[RC00023]"), 5s, size->seq);
+    ASSERT_TRUE(monitor);
+    EXPECT_EQ(monitor->Text("args"), "-1") << "no monitor is chosen for an older lectern program";
+
+    const struct {
+        int button;
+        const char* code;
+    } switches[] = {{kStudentTouchButton, "[RC00013]"}, {kBroadcastButton, "[RC00012]"}};
+    for (const auto& s : switches) {
+        const uint64_t before = Log().LastSeq();
+        ASSERT_EQ(UiDriver({"click", panel, std::to_string(s.button)}).exitCode, 0);
+        EXPECT_TRUE(WaitChecked(panel, s.button, true, 3000)) << "button " << s.button;
+        auto sent = Log().WaitFor(Received("lectern", s.code), 10s, before);
+        ASSERT_TRUE(sent) << s.code << " did not reach the lectern PC";
+        EXPECT_EQ(sent->Text("args"), "on");
+    }
+    AnswerExitQuestion(panel, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
 }
 
 TEST_F(SessionTest, ExitQuestionAnsweredNoKeepsTheProgram) {
@@ -317,6 +429,22 @@ TEST_F(SessionTest, RelayEndingTheSessionEndsTheProgram) {
     StartProgram();
     LogIn();
     ExpectFatalMessage(kTextTeacherLost);
+}
+
+// Nothing listens at the relay's address: the panel shows (so the message is not left
+// alone on an empty screen) and the program ends with the Wi-Fi message.
+TEST_F(SessionTest, RefusedRelayConnectionShowsThePanelAndEnds) {
+    StartClassroom();
+    m_classroom->Relay()->Stop();
+    StartProgram();
+    LogIn();
+    const std::string box = WaitBox();
+    ASSERT_FALSE(box.empty()) << "the refused connection showed nothing";
+    EXPECT_EQ(BoxText(box), kTextCheckWifi);
+    EXPECT_EQ(UiDriver({"wait", "--class", kMainClass, "--timeout", "1000"}).exitCode, 0)
+        << "the panel is not shown with the message";
+    Press(box, kOkButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
 }
 
 TEST_F(SessionTest, MalformedLecternAddressEndsTheProgram) {
