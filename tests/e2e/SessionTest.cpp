@@ -422,6 +422,23 @@ TEST_F(SessionTest, LecternEndingTheSessionShowsItsMessage) {
     ExpectFatalMessage("수업이 끝났습니다.");
 }
 
+// A malformed end notice is no reason to go: the teacher is told and asked.
+TEST_F(SessionTest, MalformedEndNoticeAsksBeforeEnding) {
+    StartClassroom();
+    StartProgram();
+    LogIn();
+    ASSERT_FALSE(WaitSessionUp().empty());
+    ASSERT_EQ(m_classroom->Lectern().EndSessions(u"수업이 끝났습니다.", 3), 1);
+    const std::string box = WaitBox();
+    ASSERT_FALSE(box.empty());
+    EXPECT_EQ(BoxText(box), kTextInvalidData);
+    Press(box, kOkButton);
+    const std::string question = WaitBox(kExitCaption);
+    ASSERT_FALSE(question.empty()) << "no exit question after the malformed notice";
+    Press(question, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
 TEST_F(SessionTest, RelayEndingTheSessionEndsTheProgram) {
     ClassroomOptions options;
     options.relay.mode = RelayMode::kEndSession;
