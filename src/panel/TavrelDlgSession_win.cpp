@@ -3,7 +3,6 @@
 // Every loss of the link ends the program with a message; there is no reconnection.
 #include "panel/TavrelDlg_win.h"
 
-#include "login/LoginDlg_win.h"
 #include "panel/SessionRules.h"
 #include "protocol/Packet.h"
 #include "protocol/PeerContract.h"
@@ -12,8 +11,6 @@
 #include "shell/Language_win.h"
 #include "shell/PrivateAddress_win.h"
 #include "shell/PumpMessages_win.h"
-#include "shell/SettingsStore_win.h"
-#include "shell/SettingsValues.h"
 #include "widgets/LoadingDlg_win.h"
 #include "widgets/ShowMessageBox_win.h"
 
@@ -176,17 +173,12 @@ void CTavrelDlg::OnIdentifyRequest(const std::u16string& arguments) {
 void CTavrelDlg::LogInAgain(const std::wstring& refusal) {
     ShowMessageBox(refusal.c_str(), nullptr, MB_OK);
     CloseSocket(m_sockRelay);
-    CLoginDlg login(this);
-    login.m_strTeacherId = m_strTeacherId;
-    if (login.DoModal() != IDOK) {
+    // The same log-in as at start-up: the stored ID offered again, the new ID, relay
+    // address and port taken over, the ID stored.
+    if (!LogIn()) {
         QuitProgram();
         return;
     }
-    m_strTeacherId = login.m_strTeacherId;
-    m_strRsIp = login.m_strRsIp;
-    m_strRsPort = login.m_strRsPort;
-    WriteSettingText(Wide(tavrel::kSectionConfig).c_str(), Wide(tavrel::kKeyTeacherId).c_str(),
-                     m_strTeacherId.c_str());
     StartRelayConnection();
 }
 
