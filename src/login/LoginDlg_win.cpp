@@ -183,6 +183,9 @@ void CLoginDlg::ShowStatus(const std::wstring& text) {
 void CLoginDlg::FocusTeacherId() { ::SetFocus(GetDlgItem(IDC_TEACHER_ID)); }
 
 void CLoginDlg::OnOK() {
+    // Enter pressed again while the status line is being painted must not start a
+    // second lookup inside the first.
+    if (m_bLookupRunning) return;
     ::KillTimer(m_hWnd, kTopmostTimerId);
     HWND edit = GetDlgItem(IDC_TEACHER_ID);
     std::wstring typed(static_cast<size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
@@ -198,7 +201,11 @@ void CLoginDlg::OnOK() {
     }
 
     ShowStatus(AfxLoadString(IDS_LOGIN_QUERYING));
+    m_bLookupRunning = true;
     PumpMessages(kStatusPaintMs);
+    m_bLookupRunning = false;
+    // Cancel or close pressed during those 100 ms wins: nothing is looked up or stored.
+    if (m_bCancelled) return;
 
     EnsureSettingIni();
     PrepareIniFile(Wide(tavrel::kSettingIniName), g_strSettingIniPath);
@@ -239,6 +246,7 @@ void CLoginDlg::StoreOrRecallEndpoint(tavrel::LoginOutcome outcome) {
 }
 
 void CLoginDlg::OnCancel() {
+    m_bCancelled = true;
     ::KillTimer(m_hWnd, kTopmostTimerId);
     EndDialog(IDCANCEL);
 }

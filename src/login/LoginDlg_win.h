@@ -76,4 +76,6 @@ class CLoginDlg : public CDialogEx {
     HBITMAP m_picBanner = nullptr;
     HBITMAP m_picIdFrame = nullptr;
     HBITMAP m_picSeparator = nullptr;
+    bool m_bLookupRunning = false;
+    bool m_bCancelled = false;
 };

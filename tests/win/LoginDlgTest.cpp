@@ -469,6 +469,28 @@ TEST_F(LoginDlgTest, TopmostAfterTheTimerUnlessOkCameFirst) {
     EXPECT_FALSE(KillTimer(refused.m_hWnd, CLoginDlg::kTopmostTimerId));
 }
 
+TEST_F(LoginDlgTest, InputDuringTheStatusPaint) {
+    WriteSettingText(Wide(tavrel::kSectionConfig), Wide(tavrel::kKeyTeacherId), L"before");
+    // Cancel pressed while the status line is painted: nothing is looked up or stored.
+    CLoginDlg cancelled;
+    Open(cancelled, L"t01");
+    PostMessageW(cancelled.m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    Press(cancelled.m_hWnd, IDOK);
+    EXPECT_EQ(cancelled.m_hWnd, nullptr);
+    EXPECT_TRUE(m_server.requests.empty());
+    EXPECT_EQ(L"before", StoredTeacherId());
+
+    // A second OK meanwhile does not start a lookup inside the first.
+    m_server = ScriptedServer{{Answer("result:false\ncode:2\nmessage:x")}, {}};
+    CLoginDlg twice;
+    Open(twice, L"t01");
+    PostMessageW(twice.m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    Press(twice.m_hWnd, IDOK);
+    EXPECT_EQ(1u, m_server.requests.size());
+    ASSERT_NE(twice.m_hWnd, nullptr);
+    EXPECT_EQ(AfxLoadString(IDS_LOGIN_BAD_TEACHER_ID), ControlText(twice.m_hWnd, IDC_LOGIN_STATUS));
+}
+
 HWND FindLoginDialog() {
     for (int i = 0; i < 400; ++i) {
         HWND found = nullptr;
@@ -482,7 +504,7 @@ HWND FindLoginDialog() {
     return nullptr;
 }
 
-TEST_F(LoginDlgTest, ModalResultsOfCloseCancelAndOk) {
+TEST_F(LoginDlgTest, ModalResultsOfCloseAndCancel) {
     WriteSettingText(Wide(tavrel::kSectionConfig), Wide(tavrel::kKeyTeacherId), L"before");
     const struct {
         int press;
