@@ -356,7 +356,7 @@ void CTavrelDlg::OnNcMouseMove() {
 void CTavrelDlg::OnWindowPosChanging(WINDOWPOS* position) {
     if (!m_bShowPanel) {
         position->flags &= ~SWP_SHOWWINDOW;
-    } else if ((position->flags & SWP_HIDEWINDOW) == 0) {
+    } else if ((position->flags & SWP_HIDEWINDOW) == 0 && !::IsWindowVisible(m_hWnd)) {
         // Once the session is up every move shows the panel; an explicit hide (the note
         // tool hides the panel around its screen captures) still goes through.
         position->flags |= SWP_SHOWWINDOW;

@@ -8,6 +8,7 @@
 #include "shell/ProgramPath_win.h"
 #include "shell/SettingsStore_win.h"
 #include "shell/SettingsValues.h"
+#include "shell/StartupRules.h"
 #include "shell/TestHooks_win.h"
 #include "widgets/GdiPlus_win.h"
 
@@ -45,6 +46,7 @@ void CTavrelDlg::OnCancel() { OnExitRequest(IDCANCEL); }
 BOOL CTavrelDlg::OnInitDialog() {
     m_bShowPanel = false;
     ShowWindow(SW_HIDE);
+    SetWindowText(Wide(tavrel::kProgramName).c_str());
     RegisterHighDpiLayer(ModulePath().c_str(), Wide(tavrel::kHighDpiAwareFlag).c_str());
     PrepareIniFile(Wide(tavrel::kConfigIniName).c_str(), g_strConfigIniPath);
     EnsureSettingIni();

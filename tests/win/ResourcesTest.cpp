@@ -286,7 +286,10 @@ TEST_F(ResourcesTest, DialogsAndIconExistInBothModules) {
 }
 
 TEST_F(ResourcesTest, MainDialogTemplateNamesTheProgramClass) {
-    constexpr DWORD kRequired = WS_SYSMENU | WS_CAPTION | WS_MINIMIZEBOX | DS_MODALFRAME;
+    // A thin-bordered pop-up that starts hidden and draws its own title strip: no system
+    // title bar (a CAPTION statement would add one), a system menu for the about box.
+    constexpr DWORD kRequired = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;
+    constexpr DWORD kForbidden = WS_DLGFRAME | WS_VISIBLE | DS_MODALFRAME;
     for (HMODULE module : {korean(), english_}) {
         DialogTemplateInfo info;
         ASSERT_TRUE(ReadDialogTemplate(module, IDD_VANTORTAVREL_DIALOG, &info));
@@ -296,8 +299,9 @@ TEST_F(ResourcesTest, MainDialogTemplateNamesTheProgramClass) {
                                  L"Vantor Tavrel", -1),
                   CSTR_EQUAL)
             << Utf8(info.className);
-        EXPECT_EQ(Utf8(info.title), "Vantor Tavrel");
+        EXPECT_EQ(Utf8(info.title), "");
         EXPECT_EQ(info.style & kRequired, kRequired);
+        EXPECT_EQ(info.style & kForbidden, 0u);
     }
     DialogTemplateInfo korean_about, english_about;
     ASSERT_TRUE(ReadDialogTemplate(korean(), IDD_ABOUTBOX, &korean_about));
@@ -346,7 +350,7 @@ TEST_F(ResourcesTest, MainDialogOpensWithTheProgramClass) {
         for (int id : {1001, 1003, 1004, 1005, 1006, 1007, 1008, 1628, 1629, 1630}) {
             EXPECT_EQ(GetDlgItem(dialog, id), nullptr) << "template control " << id;
         }
-        EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & (WS_VISIBLE | WS_CAPTION), 0)
+        EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & (WS_VISIBLE | WS_DLGFRAME), 0)
             << "the panel starts hidden and draws its own title strip";
         DestroyWindow(dialog);
     }
