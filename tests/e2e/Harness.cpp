@@ -116,7 +116,12 @@ std::string Process::Output() {
 std::string SourceDir() { return TAVREL_SOURCE_DIR; }
 std::string WinBinDir() { return std::string(TAVREL_WIN_BUILD_DIR) + "/bin"; }
 std::string WinCrashTestDir() { return std::string(TAVREL_WIN_BUILD_DIR) + "/crashtest"; }
-std::string WinePrefix() { return SourceDir() + "/build/wineprefix-e2e"; }
+// A run beside another one needs a prefix of its own: each run stops its Wine server
+// at the end, and a prefix's virtual desktop lives on the display of whoever started it.
+std::string WinePrefix() {
+    const char* own = std::getenv("TAVREL_E2E_WINEPREFIX");
+    return own != nullptr && *own != '\0' ? own : SourceDir() + "/build/wineprefix-e2e";
+}
 std::string OutDir() { return SourceDir() + "/out/e2e"; }
 
 bool StartWine(Process& process, const std::vector<std::string>& argv, const std::string& cwd,

@@ -277,6 +277,16 @@ void CUpdateWebServer::OnDownload(const HttpRequest& request, HttpResponse& resp
     if (ok) {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_downloads[key];
+        // As a download page names its file; the updater names its files itself, but
+        // the web client reads the name, and its tests want one from a real page.
+        for (const UpdateFileEntry& f : m_vFiles) {
+            if (f.fileKey == key) {
+                response.headers.emplace_back(
+                    "Content-Disposition", "attachment; filename=\"" + f.fileName +
+                                               "\"; size=" + std::to_string(response.body.size()));
+                break;
+            }
+        }
     }
     Report("download", response, key);
 }
