@@ -70,6 +70,8 @@ BOOL CTavrelDlg::OnInitDialog() {
         ::MessageBoxW(m_hWnd, AfxLoadString(IDS_GDIPLUS_INIT_FAILED).c_str(), kErrorCaption, MB_OK);
         return TRUE;
     }
+    // The crash-test build breaks in here, while the log-in is on screen.
+    TestHookMainDialogShown(m_hWnd);
     if (!m_bWithoutSession) {
         if (!LogIn()) {
             ::PostQuitMessage(0);
@@ -82,7 +84,6 @@ BOOL CTavrelDlg::OnInitDialog() {
     SetButtonTooltips();
     StartKeepOnTop();
     g_pMainDlg = this;
-    TestHookMainDialogShown(m_hWnd);
     return TRUE;
 }
 

@@ -5,6 +5,12 @@ void PumpMessages(DWORD milliseconds) {
     for (;;) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                // A request to end must outlive the wait: put it back for the loop
+                // that owns the thread and stop waiting.
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -15,7 +15,7 @@ using e2e::UiDriver;
 
 constexpr char kMainClass[] = "Vantor Tavrel";
 constexpr char kDialogClass[] = "#32770";
-constexpr int kCaptionTextId = 1011;
+constexpr int kLoginIdLabel = 1000;
 constexpr int kAboutCommand = 16;
 constexpr int kVkEscape = 0x1B;
 constexpr int kStartTimeoutMs = 30000;
@@ -32,24 +32,26 @@ class StartupTest : public ::testing::Test {
         e2e::DeleteProfileValue("language");
     }
 
-    // Starts the program and returns its main window handle (as text).
+    // Starts the program and returns the handle (as text) of the first thing it shows:
+    // the log-in dialog. The panel itself stays hidden until a session is up.
     std::string StartAndWait(Process& process, const std::string& dir = e2e::WinBinDir(),
                              const std::map<std::string, std::string>& env = {}) {
         EXPECT_TRUE(e2e::StartWine(process, {Program(dir)}, e2e::WinBinDir(), env));
-        RunResult found =
-            UiDriver({"wait", "--class", kMainClass, "--timeout", std::to_string(kStartTimeoutMs)});
-        EXPECT_EQ(found.exitCode, 0) << "the main window did not appear";
+        RunResult found = UiDriver(
+            {"wait", "--class", kDialogClass, "--timeout", std::to_string(kStartTimeoutMs)});
+        EXPECT_EQ(found.exitCode, 0) << "the log-in dialog did not appear";
         return found.out;
     }
 
-    void CloseWithEscape(Process& process, const std::string& hwnd) {
+    // Cancelling the log-in ends the program.
+    void CancelLogin(Process& process, const std::string& hwnd) {
         ASSERT_EQ(UiDriver({"key", hwnd, std::to_string(kVkEscape)}).exitCode, 0);
-        EXPECT_TRUE(process.Wait(15000)) << "Esc did not close the program";
+        EXPECT_TRUE(process.Wait(15000)) << "cancelling the log-in did not end the program";
         EXPECT_EQ(process.ExitCode(), 0);
     }
 
-    int CountMainWindows() {
-        RunResult list = UiDriver({"list", "--class", kMainClass});
+    int CountWindows(const char* windowClass) {
+        RunResult list = UiDriver({"list", "--class", windowClass});
         int lines = 0;
         for (char c : list.out) lines += c == '\n';
         return list.out.empty() ? 0 : lines + 1;
@@ -60,25 +62,26 @@ TEST_F(StartupTest, SecondStartEndsAtOnceAndAFreshStartWorksAfterward) {
     Process first;
     std::string hwnd = StartAndWait(first);
     ASSERT_FALSE(hwnd.empty());
-    e2e::Screenshot("startup-main-window");
+    e2e::Screenshot("startup-login");
 
     RunResult second = e2e::RunWine({Program(e2e::WinBinDir())}, e2e::WinBinDir(), 20000);
     EXPECT_FALSE(second.timedOut) << "the second instance did not end by itself";
     EXPECT_EQ(second.exitCode, 0);
-    EXPECT_EQ(CountMainWindows(), 1) << "the second instance showed a window";
+    EXPECT_EQ(CountWindows(kDialogClass), 1) << "the second instance showed a window";
+    EXPECT_EQ(CountWindows(kMainClass), 0) << "a panel showed before any session";
     EXPECT_TRUE(first.Running()) << "the first instance was disturbed";
 
-    CloseWithEscape(first, hwnd);
+    CancelLogin(first, hwnd);
 
     Process third;
     std::string again = StartAndWait(third);
     ASSERT_FALSE(again.empty()) << "no start after both instances ended";
-    CloseWithEscape(third, again);
+    CancelLogin(third, again);
 }
 
 struct LanguageCase {
     const char* code;
-    const char* caption;  // the panel's caption static
+    const char* idLabel;  // the log-in dialog's label of the teacher ID
     const char* aboutCaption;
 };
 
@@ -88,12 +91,14 @@ TEST_P(LanguageTest, TextsComeFromTheChosenModule) {
     const LanguageCase& c = GetParam();
     e2e::SetProfileText("language", c.code);
     Process program;
-    std::string hwnd = StartAndWait(program);
-    ASSERT_FALSE(hwnd.empty());
-    RunResult text = UiDriver({"text", hwnd, std::to_string(kCaptionTextId)});
-    EXPECT_EQ(text.out, c.caption);
+    std::string login = StartAndWait(program);
+    ASSERT_FALSE(login.empty());
+    EXPECT_EQ(UiDriver({"text", login, std::to_string(kLoginIdLabel)}).out, c.idLabel);
 
-    ASSERT_EQ(UiDriver({"syscommand", hwnd, std::to_string(kAboutCommand)}).exitCode, 0);
+    // The about box belongs to the (still hidden) main dialog's system menu.
+    RunResult main = UiDriver({"wait", "--class", kMainClass, "--all"});
+    ASSERT_EQ(main.exitCode, 0) << "no main dialog";
+    ASSERT_EQ(UiDriver({"syscommand", main.out, std::to_string(kAboutCommand)}).exitCode, 0);
     RunResult about = UiDriver({"wait", "--class", kDialogClass, "--title", c.aboutCaption});
     EXPECT_EQ(about.exitCode, 0) << "no about box titled " << c.aboutCaption;
     e2e::Screenshot(std::string("about-") + c.code);
@@ -103,15 +108,15 @@ TEST_P(LanguageTest, TextsComeFromTheChosenModule) {
             UiDriver({"wait-gone", "--class", kDialogClass, "--title", c.aboutCaption}).exitCode,
             0);
     }
-    CloseWithEscape(program, hwnd);
+    CancelLogin(program, login);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, LanguageTest,
-                         ::testing::Values(LanguageCase{"Eng", "Tavrel", "About Tavrel"},
+                         ::testing::Values(LanguageCase{"Eng", "Teacher ID", "About Tavrel"},
                                            // Not "Kor": a module Vantor Tavrelkor.dll is looked for
                                            // and, missing, the built-in Korean texts are used.
-                                           LanguageCase{"kor", "Tavrel", "Tavrel 정보"},
-                                           LanguageCase{"Kor", "Tavrel", "Tavrel 정보"}),
+                                           LanguageCase{"kor", "선생님 ID", "Tavrel 정보"},
+                                           LanguageCase{"Kor", "선생님 ID", "Tavrel 정보"}),
                          [](const ::testing::TestParamInfo<LanguageCase>& info) {
                              return std::string(info.param.code);
                          });

@@ -67,6 +67,16 @@ TEST(PumpMessages, KeepsWindowsServedAndWaitsTheWholeTime) {
     DestroyWindow(window);
 }
 
+TEST(PumpMessages, AQuitRequestEndsTheWaitAndIsKept) {
+    PostQuitMessage(7);
+    const DWORD start = GetTickCount();
+    PumpMessages(5000);
+    EXPECT_LT(GetTickCount() - start, 4000u) << "the wait went on after a quit request";
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
+    EXPECT_EQ(msg.wParam, 7u);
+}
+
 // The counter must live in a section that the loader shares between processes.
 TEST(InstanceGuard, CounterSectionIsSharedAndCounts) {
     auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleW(nullptr));
