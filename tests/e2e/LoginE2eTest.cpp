@@ -363,6 +363,9 @@ struct FallbackCase {
     bool webAnswers404;  // else nothing listens at either URL
 };
 
+// Test names in ctest show the case's name, not its bytes.
+void PrintTo(const FallbackCase& c, std::ostream* out) { *out << c.name; }
+
 class LoginFallbackTest : public LoginE2eTest,
                           public ::testing::WithParamInterface<FallbackCase> {};
 
@@ -411,6 +414,8 @@ struct ScaleCase {
     const char* text;  // as config.ini gives it
     float scale;
 };
+
+void PrintTo(const ScaleCase& c, std::ostream* out) { *out << c.name; }
 
 class LoginScaleTest : public LoginE2eTest, public ::testing::WithParamInterface<ScaleCase> {};
 
