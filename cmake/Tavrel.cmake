@@ -32,12 +32,13 @@ endfunction()
 
 # Runs a Windows test program under Wine and insists on GoogleTest's own closing
 # words: a Wine that cannot start the program still exits with 0, so the exit code
-# alone proves nothing.
+# alone proves nothing. The tests share one desktop and find their windows on it, so
+# they take turns.
 function(tavrel_add_wine_gtest target)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 300
-    PROPERTIES LABELS win
+    PROPERTIES LABELS win RESOURCE_LOCK wine_desktop
                PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test"
                FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]"
                TIMEOUT 120)
