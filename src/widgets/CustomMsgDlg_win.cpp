@@ -87,8 +87,13 @@ BOOL CCustomMsgDlg::OnInitDialog() {
     m_btnYes.LoadBitmaps(kPicYes[0], kPicYes[1], kPicYes[2], kPicYes[3]);
     m_btnNo.LoadBitmaps(kPicNo[0], kPicNo[1], kPicNo[2], kPicNo[3]);
 
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, Scaled(kWidth), Scaled(kHeight),
-                   SWP_NOMOVE | SWP_NOZORDER);
+    // Centred on the screen's work area, where a teacher looks for it; the template
+    // alone would leave the box in a corner.
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    ::SetWindowPos(m_hWnd, nullptr, work.left + (work.right - work.left - Scaled(kWidth)) / 2,
+                   work.top + (work.bottom - work.top - Scaled(kHeight)) / 2, Scaled(kWidth),
+                   Scaled(kHeight), SWP_NOZORDER);
     HWND caption = GetDlgItem(IDC_MSG_CAPTION);
     ::SetWindowTextW(caption, captionText.c_str());
     ::MoveWindow(caption, Scaled(kCaptionLeft), Scaled(kCaptionTop), Scaled(kCaptionWidth),
