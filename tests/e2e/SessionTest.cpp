@@ -42,6 +42,7 @@ constexpr int kYesButton = 1246;
 constexpr int kNoButton = 1247;
 constexpr int kPanelCloseButton = 1628;
 constexpr int kStudentTouchButton = 1006;
+constexpr int kMonitorButton = 1630;
 constexpr int kBroadcastButton = 1008;
 
 // Texts of the string table.
@@ -262,6 +263,49 @@ TEST_F(SessionTest, HandshakeIdentifiesThePadGreetsTheLecternAndKeepsItAlive) {
     AnswerExitQuestion(panel, kYesButton);
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs)) << "Yes did not end the program";
 }
+
+// The monitor button is offered only by a lectern program with monitor selection that
+// reports more than one monitor.
+struct MonitorCase {
+    const char* name;
+    const char16_t* version;
+    int monitors;
+    const char* visible;
+};
+
+class MonitorButtonTest : public SessionTest, public ::testing::WithParamInterface<MonitorCase> {};
+
+TEST_P(MonitorButtonTest, FollowsTheLecternMonitors) {
+    const MonitorCase& c = GetParam();
+    ClassroomOptions options;
+    options.lectern.version = c.version;
+    options.lectern.monitorCount = c.monitors;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+    // The screen report comes after the greeting; its answer tells it was handled.
+    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00010]"), 10s)) << "no screen report handled";
+    std::string visible;
+    for (int i = 0; i < 40; ++i) {
+        visible = UiDriver({"visible", panel, std::to_string(kMonitorButton)}).out;
+        if (visible == c.visible) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    EXPECT_EQ(visible, c.visible);
+    e2e::Screenshot(std::string("session-monitors-") + c.name);
+    AnswerExitQuestion(panel, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lecterns, MonitorButtonTest,
+                         ::testing::Values(MonitorCase{"RecentTwo", u"3.0.1.1004", 2, "1"},
+                                           MonitorCase{"RecentOne", u"3.0.1.1004", 1, "0"},
+                                           MonitorCase{"OlderTwo", u"2.0.1.1067", 2, "0"}),
+                         [](const ::testing::TestParamInfo<MonitorCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // A lectern program that reports the switches: the buttons show what it reports.
 TEST_F(SessionTest, RecentLecternDecidesTheSwitchButtons) {

@@ -163,6 +163,7 @@ int Usage() {
         "  set-text HWND ID TEXT\n"
         "  click HWND ID             press a button\n"
         "  checked HWND ID           1 when checked, else 0\n"
+        "  visible HWND ID           1 when the control is shown, else 0\n"
         "  syscommand HWND ID        choose a system-menu item\n"
         "  key HWND VK               post a key press and release\n"
         "  close HWND\n",
@@ -213,6 +214,12 @@ int wmain(int argc, wchar_t** argv) {
         DWORD_PTR state = 0;
         SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state);
         PrintUtf8(state == BST_CHECKED ? L"1" : L"0");
+        return kExitOk;
+    }
+    if (command == L"visible" && argc == 4) {
+        HWND control = Target(argc, argv, 2);
+        if (control == nullptr) return kExitNotFound;
+        PrintUtf8(IsWindowVisible(control) ? L"1" : L"0");
         return kExitOk;
     }
     if (command == L"syscommand" && argc == 4) {
