@@ -294,6 +294,7 @@ TEST_P(MonitorButtonTest, FollowsTheLecternMonitors) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
     EXPECT_EQ(visible, c.visible);
+    std::this_thread::sleep_for(1s);  // let the panel paint before the picture
     e2e::Screenshot(std::string("session-monitors-") + c.name);
     AnswerExitQuestion(panel, kYesButton);
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
