@@ -43,6 +43,7 @@ constexpr int kNoButton = 1247;
 constexpr int kPanelCloseButton = 1628;
 constexpr int kStudentTouchButton = 1006;
 constexpr int kMonitorButton = 1630;
+constexpr int kFoldButton = 1629;
 constexpr int kBroadcastButton = 1008;
 
 // Texts of the string table.
@@ -119,7 +120,8 @@ class SessionTest : public ::testing::Test {
         std::ofstream config(m_folder + "/config.ini", std::ios::binary);
         // HTTPS goes to a port where nothing listens, so the log-in falls back to HTTP.
         config << "[default]\r\nloginhttps=https://127.0.0.1:1\r\nloginhttp=http://127.0.0.1:"
-               << m_classroom->HttpPort() << "\r\n";
+               << m_classroom->HttpPort() << "\r\n"
+               << m_extraConfig;
         config.close();
         e2e::DeleteProfileValue("language");
         ASSERT_TRUE(e2e::StartWine(m_program, {m_folder + "/" + kProgramName}, m_folder));
@@ -211,6 +213,7 @@ class SessionTest : public ::testing::Test {
     std::unique_ptr<CClassroom> m_classroom;
     Process m_program;
     std::string m_folder;
+    std::string m_extraConfig;  // more config.ini lines, e.g. "scalefactor=1.4\r\n"
 };
 
 TEST_F(SessionTest, HandshakeIdentifiesThePadGreetsTheLecternAndKeepsItAlive) {
@@ -305,6 +308,59 @@ INSTANTIATE_TEST_SUITE_P(Lecterns, MonitorButtonTest,
                                            MonitorCase{"RecentOne", u"3.0.1.1004", 1, "0"},
                                            MonitorCase{"OlderTwo", u"2.0.1.1067", 2, "0"}),
                          [](const ::testing::TestParamInfo<MonitorCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The panel at two scale factors, expanded and folded: sizes, and pictures to look at.
+struct ScaleCase {
+    const char* name;
+    const char* scaleFactor;
+    int width, height, folded;
+};
+
+class PanelScaleTest : public SessionTest, public ::testing::WithParamInterface<ScaleCase> {};
+
+TEST_P(PanelScaleTest, ExpandedAndFolded) {
+    const ScaleCase& c = GetParam();
+    m_extraConfig = std::string("scalefactor=") + c.scaleFactor + "\r\n";
+    StartClassroom();
+    StartProgram();
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+    auto windowSize = [&] {
+        // "list" prints handle, class, title, process and the rectangle l,t,r,b.
+        for (const std::string& line :
+             SplitFields(UiDriver({"list", "--class", kMainClass}).out, '\n')) {
+            const std::vector<std::string> f = SplitFields(line, '\t');
+            if (f.size() < 5 || f[0] != panel) continue;
+            const std::vector<std::string> r = SplitFields(f[4], ',');
+            return std::make_pair(std::stoi(r[2]) - std::stoi(r[0]),
+                                  std::stoi(r[3]) - std::stoi(r[1]));
+        }
+        return std::make_pair(0, 0);
+    };
+    EXPECT_EQ(windowSize(), std::make_pair(c.width, c.height));
+    std::this_thread::sleep_for(1s);
+    e2e::Screenshot(std::string("panel-expanded-") + c.name);
+
+    ASSERT_EQ(UiDriver({"click", panel, std::to_string(kFoldButton)}).exitCode, 0);
+    std::pair<int, int> folded;
+    for (int i = 0; i < 40 && folded.first != c.folded; ++i) {
+        folded = windowSize();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    EXPECT_EQ(folded, std::make_pair(c.folded, c.folded));
+    std::this_thread::sleep_for(1s);
+    e2e::Screenshot(std::string("panel-folded-") + c.name);
+    AnswerExitQuestion(panel, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, PanelScaleTest,
+                         ::testing::Values(ScaleCase{"Scale10", "1.0", 173, 279, 70},
+                                           ScaleCase{"Scale14", "1.4", 242, 390, 98}),
+                         [](const ::testing::TestParamInfo<ScaleCase>& info) {
                              return std::string(info.param.name);
                          });
 
