@@ -15,12 +15,14 @@ CLoadingDlg::CLoadingDlg(CWnd* parent) : CDialogEx(IDD_LOADING_DIALOG, parent) {
 
 CLoadingDlg::~CLoadingDlg() {
     if (m_font != nullptr) ::DeleteObject(m_font);
+    if (m_brush != nullptr) ::DeleteObject(m_brush);
 }
 
 BOOL CLoadingDlg::OnInitDialog() {
     m_picture.SubclassDlgItem(IDC_LOADING_PICTURE, this);
     SetDlgItemText(IDC_LOADING_TEXT, loadingText.c_str());
     m_font = MakeNoticeFont(kFontHeight);
+    m_brush = ::CreateSolidBrush(kNoticeFillColour);
     HWND label = GetDlgItem(IDC_LOADING_TEXT);
     ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, Scaled(kWidth), Scaled(kHeight),
@@ -34,7 +36,7 @@ BOOL CLoadingDlg::OnInitDialog() {
     return TRUE;
 }
 
-BOOL CLoadingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+BOOL CLoadingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     switch (message) {
         case WM_CLOSE:
             result = 0;
@@ -42,28 +44,8 @@ BOOL CLoadingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         case WM_DESTROY:
             m_picture.ReleasePicture();
             return FALSE;
-        case WM_PAINT:
-            PaintNotice(m_hWnd);
-            result = 0;
-            return TRUE;
-        case WM_ERASEBKGND: {
-            RECT client;
-            ::GetClientRect(m_hWnd, &client);
-            HBRUSH brush = ::CreateSolidBrush(kNoticeFillColour);
-            ::FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
-            ::DeleteObject(brush);
-            result = 1;
-            return TRUE;
-        }
-        case WM_CTLCOLORSTATIC: {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            ::SetTextColor(dc, kNoticeTextColour);
-            ::SetBkMode(dc, TRANSPARENT);
-            result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
-            (void)lParam;
-            return TRUE;
-        }
         default:
-            return FALSE;
+            return HandleNoticePainting(m_hWnd, message, wParam, m_brush,
+                                        static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)), result);
     }
 }

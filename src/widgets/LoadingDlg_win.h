@@ -26,4 +26,5 @@ class CLoadingDlg : public CDialogEx {
 
   private:
     HFONT m_font = nullptr;
+    HBRUSH m_brush = nullptr;
 };

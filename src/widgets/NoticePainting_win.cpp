@@ -39,3 +39,29 @@ HFONT MakeNoticeFont(int designHeight) {
                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                          DEFAULT_PITCH, face.c_str());
 }
+
+BOOL HandleNoticePainting(HWND window, UINT message, WPARAM wParam, HBRUSH fillBrush,
+                          HBRUSH labelBrush, LRESULT& result) {
+    switch (message) {
+        case WM_PAINT:
+            PaintNotice(window);
+            result = 0;
+            return TRUE;
+        case WM_ERASEBKGND: {
+            RECT client;
+            ::GetClientRect(window, &client);
+            ::FillRect(reinterpret_cast<HDC>(wParam), &client, fillBrush);
+            result = 1;
+            return TRUE;
+        }
+        case WM_CTLCOLORSTATIC: {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            ::SetTextColor(dc, kNoticeTextColour);
+            ::SetBkMode(dc, TRANSPARENT);
+            result = reinterpret_cast<LRESULT>(labelBrush);
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
+}

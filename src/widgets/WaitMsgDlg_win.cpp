@@ -28,28 +28,6 @@ BOOL CWaitMsgDlg::OnInitDialog() {
     return FALSE;  // the notice takes no focus
 }
 
-BOOL CWaitMsgDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    switch (message) {
-        case WM_PAINT:
-            PaintNotice(m_hWnd);
-            result = 0;
-            return TRUE;
-        case WM_ERASEBKGND: {
-            RECT client;
-            ::GetClientRect(m_hWnd, &client);
-            ::FillRect(reinterpret_cast<HDC>(wParam), &client, m_brush);
-            result = 1;
-            return TRUE;
-        }
-        case WM_CTLCOLORSTATIC: {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            ::SetTextColor(dc, kNoticeTextColour);
-            ::SetBkMode(dc, TRANSPARENT);
-            result = reinterpret_cast<LRESULT>(m_brush);
-            (void)lParam;
-            return TRUE;
-        }
-        default:
-            return FALSE;
-    }
+BOOL CWaitMsgDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    return HandleNoticePainting(m_hWnd, message, wParam, m_brush, m_brush, result);
 }

@@ -7,6 +7,7 @@
 #include "widgets/MemBitmap_win.h"
 #include "widgets/PictureEx_win.h"
 #include "widgets/ShowMessageBox_win.h"
+#include "widgets/WaitMsgDlg_win.h"
 
 #include <gtest/gtest.h>
 
@@ -200,6 +201,41 @@ TEST_F(ScaleOne, LoadingWindowIgnoresCloseAndKeepsItsText) {
     GetWindowRect(loading.m_hWnd, &rect);
     EXPECT_EQ(rect.right - rect.left, CLoadingDlg::kWidth);
     loading.DestroyWindow();
+}
+
+struct NoticeCase {
+    float scale;
+    int width, height;
+    int labelTop, labelHeight;
+};
+
+TEST(WaitNotice, SizeLabelAndDefaultTextFollowTheScale) {
+    const float saved = g_fScaleFactor;
+    const NoticeCase cases[] = {{1.0f, 400, 50, 13, 23}, {1.4f, 560, 70, 19, 32}};
+    for (const NoticeCase& c : cases) {
+        g_fScaleFactor = c.scale;
+        CWaitMsgDlg notice;
+        ASSERT_TRUE(notice.Create());
+        RECT window;
+        GetWindowRect(notice.m_hWnd, &window);
+        EXPECT_EQ(window.right - window.left, c.width) << c.scale;
+        EXPECT_EQ(window.bottom - window.top, c.height) << c.scale;
+        EXPECT_EQ(window.left, 0) << "at the top-left corner until its user centres it";
+        HWND label = GetDlgItem(notice.m_hWnd, IDC_WAIT_TEXT);
+        RECT place;
+        GetWindowRect(label, &place);
+        MapWindowPoints(nullptr, notice.m_hWnd, reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(place.left, 1);
+        EXPECT_EQ(place.top, c.labelTop) << c.scale;
+        EXPECT_EQ(place.bottom - place.top, c.labelHeight) << c.scale;
+        EXPECT_EQ(place.right - place.left, c.width - 1) << c.scale;
+        wchar_t text[64] = {};
+        GetWindowTextW(label, text, 64);
+        EXPECT_STREQ(text, L"작업을 진행중 입니다.");
+        EXPECT_NE(GetFocus(), label) << "the notice takes no focus";
+        notice.DestroyWindow();
+    }
+    g_fScaleFactor = saved;
 }
 
 }  // namespace
