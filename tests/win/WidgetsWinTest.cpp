@@ -3,11 +3,15 @@
 #include "resources/resource.h"
 #include "shell/ScaleFactor.h"
 #include "widgets/CustomMsgDlg_win.h"
+#include "widgets/GdiPlus_win.h"
+#include "widgets/ImageButton_win.h"
 #include "widgets/LoadingDlg_win.h"
 #include "widgets/MemBitmap_win.h"
 #include "widgets/PictureEx_win.h"
 #include "widgets/ShowMessageBox_win.h"
 #include "widgets/WaitMsgDlg_win.h"
+
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -201,6 +205,56 @@ TEST_F(ScaleOne, LoadingWindowIgnoresCloseAndKeepsItsText) {
     GetWindowRect(loading.m_hWnd, &rect);
     EXPECT_EQ(rect.right - rect.left, CLoadingDlg::kWidth);
     loading.DestroyWindow();
+}
+
+// Pictures of different sizes, so the size tells which state a button draws.
+constexpr UINT kNormalPic = 137;    // 39 × 34
+constexpr UINT kHoverPic = 172;     // 470 × 124
+constexpr UINT kDisabledPic = 173;  // 55 × 50
+constexpr UINT kCheckedPic = 138;   // 160 × 225
+
+TEST(ImageButton, StatePrecedenceTooltipAndAltF4) {
+    HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(parent, nullptr);
+    CWnd owner;
+    owner.m_hWnd = parent;
+    CImageButton button;
+    RECT rect{0, 0, 60, 30};
+    ASSERT_TRUE(button.Create(L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX | BS_PUSHLIKE, rect,
+                              &owner, 1001));
+    button.LoadBitmaps(kNormalPic, kHoverPic, kDisabledPic, kCheckedPic);
+    auto shown = [&] { return BitmapSize(button.CurrentPicture()).cx; };
+
+    EXPECT_EQ(shown(), 39) << "normal";
+    button.SendMessage(WM_MOUSEHOVER);
+    EXPECT_EQ(shown(), 470) << "hover";
+    button.SetCheck(BST_CHECKED);
+    EXPECT_EQ(shown(), 160) << "checked wins over hover";
+    button.EnableWindow(FALSE);
+    EXPECT_EQ(shown(), 55) << "disabled wins over checked";
+    button.EnableWindow(TRUE);
+    button.SendMessage(WM_MOUSELEAVE);
+    button.SetCheck(BST_UNCHECKED);
+    EXPECT_EQ(shown(), 39) << "back to normal";
+
+    ASSERT_NE(button.Tooltip(), nullptr) << "a button made at run time has a tooltip";
+    button.SetTooltip(L"교탁 PC의 원격제어를 시작/중단 합니다.");
+    EXPECT_EQ(SendMessageW(button.Tooltip(), TTM_GETTOOLCOUNT, 0, 0), 1);
+    button.SetTooltip(L"원격제어");  // a second text replaces the first
+    EXPECT_EQ(SendMessageW(button.Tooltip(), TTM_GETTOOLCOUNT, 0, 0), 1);
+    wchar_t text[80] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = button.m_hWnd;
+    tool.lpszText = text;
+    SendMessageW(button.Tooltip(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_STREQ(text, L"원격제어");
+
+    button.SendMessage(WM_SYSKEYDOWN, VK_F4, 0x20000000);
+    EXPECT_TRUE(IsWindow(parent)) << "Alt+F4 on a button closed its window";
+    DestroyWindow(parent);
+    owner.m_hWnd = nullptr;
 }
 
 struct NoticeCase {
