@@ -6,6 +6,7 @@
 
 #include "Classroom.h"
 #include "Harness.h"
+#include "ProgramIds.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -28,20 +29,14 @@ namespace {
 using e2e::Process;
 using e2e::RunResult;
 using e2e::UiDriver;
+using namespace e2e;  // the program's names
 using namespace std::chrono_literals;
 
-constexpr char kProgramName[] = "Vantor Tavrel.exe";
-constexpr char kDialogClass[] = "#32770";
-constexpr char kBoxTitle[] = "Vantor Tavrel";
-constexpr char kTeacherId[] = "teacher01";
 constexpr char kLoopback[] = "127.0.0.1";
 constexpr char kKoreanLocale[] = "ko_KR.UTF-8";
 
 // Controls.
-constexpr int kTeacherIdEdit = 1036;
 constexpr int kStatusLine = 1064;
-constexpr int kOkButton = 1;
-constexpr int kBoxTextLabel = 1099;  // the message box's hidden text label
 constexpr int kLoadingText = 1063;
 
 // Texts of the string table (Korean, built in).

@@ -5,6 +5,7 @@
 
 #include "Classroom.h"
 #include "Harness.h"
+#include "ProgramIds.h"
 
 #include <gtest/gtest.h>
 
@@ -23,20 +24,13 @@ namespace {
 using e2e::Process;
 using e2e::RunResult;
 using e2e::UiDriver;
+using namespace e2e;  // the program's names
 using namespace std::chrono_literals;
 
-constexpr char kProgramName[] = "Vantor Tavrel.exe";
-constexpr char kMainClass[] = "Vantor Tavrel";
-constexpr char kDialogClass[] = "#32770";
-constexpr char kBoxTitle[] = "Vantor Tavrel";
 constexpr char kExitCaption[] = "Vantor Tavrel 종료 확인";
-constexpr char kTeacherId[] = "teacher01";
 constexpr char kOwnVersion[] = "3.0.1.1004";
 
 // Controls.
-constexpr int kBoxTextLabel = 1099;  // the message box's hidden text label
-constexpr int kTeacherIdEdit = 1036;
-constexpr int kOkButton = 1;
 constexpr int kCancelButton = 2;
 constexpr int kYesButton = 1246;
 constexpr int kNoButton = 1247;
