@@ -47,7 +47,16 @@ void CTavrelDlg::OnSendPacket(const std::wstring& text) {
     // session, there is nobody on this socket to send to.
     if (!m_bTeacherLinked || m_sockTeacher.m_hSocket == INVALID_SOCKET) return;
     const CPacket packet(AfxToU16(text));
+    SendToLectern(packet);
+}
+
+void CTavrelDlg::SendToLectern(const CPacket& packet) {
     SendPacket(m_sockTeacher, packet);
+    // A frame that could not be written closed the socket, and a closed socket reports
+    // nothing more: without this the pad would sit on a dead connection. The ending is
+    // posted, so a handler that is halfway through its answers finishes first.
+    if (m_sockTeacher.m_hSocket == INVALID_SOCKET && !m_bEnding)
+        ::PostMessageW(m_hWnd, kWmRemoteConnectionLost, 0, 0);
 }
 
 // ---------------------------------------------------------------- loading window
@@ -250,7 +259,7 @@ LRESULT CTavrelDlg::OnSocketClosed(WPARAM wParam, LPARAM) {
 LRESULT CTavrelDlg::OnSendPacketRequest(WPARAM wParam, LPARAM) {
     std::unique_ptr<CPacket> packet(reinterpret_cast<CPacket*>(wParam));
     if (packet && m_bTeacherLinked && m_sockTeacher.m_hSocket != INVALID_SOCKET)
-        SendPacket(m_sockTeacher, *packet);
+        SendToLectern(*packet);
     return 0;
 }
 

@@ -36,7 +36,7 @@ class CTavrelDlg : public CDialogEx {
     // Sends one text command to the lectern PC when the link is up; drops it otherwise.
     void OnSendPacket(const std::wstring& text);
 
-    // ---- shared record and panel state (5.1) ----
+    // ---- shared record and panel state ----
     CRHInfo m_info;
     bool m_bShowPanel = false;
     bool m_bCollapsed = false;
@@ -58,7 +58,7 @@ class CTavrelDlg : public CDialogEx {
     CImageButton m_btnStudentTouch;  // 1006
     CImageButton m_btnBroadcast;     // 1008
 
-    // ---- session state (5.3) ----
+    // ---- session state ----
     std::wstring m_strTeacherId;
     std::wstring m_strRsIp;
     std::wstring m_strRsPort;
@@ -72,7 +72,7 @@ class CTavrelDlg : public CDialogEx {
     bool m_bTeacherPhase = false;
     bool m_bTeacherLinked = false;
 
-    // ---- session (5.3): TavrelDlgSession_win.cpp ----
+    // ---- session: TavrelDlgSession_win.cpp ----
     // Connects to the relay server (after log-in and after a re-login).
     void StartRelayConnection();
     // The session's window messages (socket notices, the remote session's requests and
@@ -94,14 +94,14 @@ class CTavrelDlg : public CDialogEx {
     // The viewer window of a running remote session, or null.
     HWND ViewerWindow() const;
 
-    // ---- commands (5.2): TavrelDlgCommands_win.cpp ----
+    // ---- commands: TavrelDlgCommands_win.cpp ----
     // Runs the reaction to one packet from the lectern PC.
     void DispatchTeacherPacket(const CPacket& packet);
     // Screen-up acknowledgement window shared with the screen-up sender.
     int m_nScreenUpLastAck = 0;
     int m_nScreenUpBlocked = -1;  // -1: not blocked
 
-    // ---- panel (5.1): TavrelDlgPanel_win.cpp, TavrelDlgModes_win.cpp ----
+    // ---- panel: TavrelDlgPanel_win.cpp, TavrelDlgModes_win.cpp ----
     // Set before the dialog is created to build the panel without the log-in and the
     // session (tests of the panel alone); the panel may then be shown at once.
     bool m_bWithoutSession = false;
@@ -141,12 +141,12 @@ class CTavrelDlg : public CDialogEx {
   private:
     HICON m_hIcon = nullptr;
 
-    // ---- start-up (5.1): TavrelDlg_win.cpp ----
+    // ---- start-up: TavrelDlg_win.cpp ----
     void LoadStoredRelayEndpoint();
     // Shows the log-in dialog; false when the teacher cancelled it.
     bool LogIn();
 
-    // ---- session (5.3) ----
+    // ---- session ----
     void ShowLoading(UINT textId, DWORD pauseMs);
     void HideLoading();
     void RevealPanel();
@@ -154,6 +154,8 @@ class CTavrelDlg : public CDialogEx {
     void QuitProgram();
     void QuitWithMessage(const std::wstring& text);
     void EndSession();
+    // Sends on the lectern PC's socket; a send that loses the connection ends the session.
+    void SendToLectern(const CPacket& packet);
     void HandleRelayPacket(const CPacket& packet);
     void OnIdentifyRequest(const std::u16string& arguments);
     void OnLecternAddress(const std::u16string& arguments);
@@ -161,7 +163,7 @@ class CTavrelDlg : public CDialogEx {
     void LogInAgain(const std::wstring& refusal);
     bool m_bEnding = false;  // a fatal ending is under way
 
-    // ---- commands (5.2) ----
+    // ---- commands ----
     void OnGreeting();
     void OnPeerEndsSession(const std::u16string& arguments);
     void OnScreenSizeReport(const std::u16string& arguments);
@@ -171,7 +173,7 @@ class CTavrelDlg : public CDialogEx {
     void OnStateReport(int buttonId, const std::u16string& arguments);
     void OnScreenUpAcknowledged(const std::u16string& arguments);
 
-    // ---- panel (5.1) ----
+    // ---- panel ----
     void ComputeScaleFactor();
     void CreatePanelControls();
     void SetButtonTooltips();
@@ -195,7 +197,7 @@ class CTavrelDlg : public CDialogEx {
     HFONT m_hCaptionFont = nullptr;
     HBITMAP m_hBackdrop = nullptr;
 
-    // ---- control modes (5.1): TavrelDlgModes_win.cpp ----
+    // ---- control modes: TavrelDlgModes_win.cpp ----
     void OnRemoteControlCommand();
     void OnTouchKeyboardCommand();
     void OnScreenUpCommand();

@@ -166,6 +166,12 @@ class SessionTest : public ::testing::Test {
     // Shows the box's text, presses OK and expects the program to end.
     void ExpectFatalMessage(const std::string& text) {
         const std::string box = WaitBox();
+        if (box.empty()) {
+            // What the classroom saw and which windows are up, to tell why in CI.
+            for (const SimEvent& e : Log().Events()) std::cerr << e.Json() << "\n";
+            std::cerr << UiDriver({"list"}).out << "\n";
+            e2e::Screenshot("session-no-box");
+        }
         ASSERT_FALSE(box.empty()) << "no message box; expected: " << text;
         EXPECT_EQ(BoxText(box), text);
         e2e::Screenshot(std::string("session-") +
@@ -505,6 +511,19 @@ TEST_F(SessionTest, LecternClosingTheConnectionEndsTheProgram) {
     LogIn();
     ASSERT_FALSE(WaitSessionUp().empty());
     m_classroom->Lectern().CloseSessions();
+    ExpectFatalMessage(kTextTeacherLost);
+}
+
+// The lectern PC hangs up while the pad still answers its display description: the
+// answer fails to send, and that must end the session as loudly as a reported close.
+TEST_F(SessionTest, LecternHangingUpBeforeTheDisplayAnswerEndsTheProgram) {
+    ClassroomOptions options;
+    options.lectern.misbehaviour = LecternMisbehaviour::kHangUpAfterDescribing;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    EXPECT_TRUE(Log().WaitFor(CEventLog::KindWith("misbehave", "what", "hang_up_after_describing"),
+                              kHandshakeTime));
     ExpectFatalMessage(kTextTeacherLost);
 }
 

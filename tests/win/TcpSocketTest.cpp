@@ -1,43 +1,16 @@
 // The TCP transport on a real WinSock (Wine) over 127.0.0.1: frames both ways against
-// an echoing peer on its own thread, refused connects, a peer that vanishes inside a
-// frame, and a connection handed from one thread to another.
-#include <winsock2.h>
-#include <ws2tcpip.h>
+// an echoing peer on its own thread, refused connects, stale read notices, and a
+// connection handed from one thread to another.
+#include "TcpTestSupport.h"
 
-#include "connection/TCPSocket_win.h"
-#include "protocol/MemoryConnection.h"
-#include "protocol/Packet.h"
-
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <functional>
 #include <future>
-#include <mutex>
 #include <thread>
-#include <vector>
+
+using namespace tcptest;
 
 namespace {
 
-// Only a guard against a hanging test, never a timing expectation.
-constexpr DWORD kGuardMs = 10000;
-constexpr DWORD kPumpSliceMs = 20;
-// Time given to queued notices to be dispatched before counting them.
-constexpr DWORD kSettleMs = 500;
-constexpr wchar_t kLoopback[] = L"127.0.0.1";
-constexpr size_t kMidFrameBytes = 20;
 constexpr size_t kLargeFrameBytes = 300 * 1024;
-
-uint32_t FixedTick() { return 0x5B; }
-
-// The frame a packet makes, as a way to compare every field of two packets.
-std::vector<uint8_t> FrameBytes(const CPacket& packet) {
-    SetFrameTickSource(&FixedTick);
-    CMemoryConnection connection;
-    WriteFrame(packet, connection);
-    SetFrameTickSource(nullptr);
-    return connection.Sent();
-}
 
 std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
     std::vector<uint8_t> v(n);
@@ -95,109 +68,6 @@ std::vector<CPacket> EveryType() {
     s.push_back(CPacket(uint32_t(big.size()), big.data(), 4 * int32_t(big.size()), 12345));
     return s;
 }
-
-void PumpOnce() {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, kPumpSliceMs, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-// Dispatches the calling thread's messages until done() holds; false after the guard.
-bool PumpUntil(const std::function<bool()>& done) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > kGuardMs) return false;
-        PumpOnce();
-    }
-    return true;
-}
-
-struct SocketEvent {
-    UINT message;
-    LPARAM lParam;
-    DWORD threadId;
-    bool socketOpen;       // the socket's state when the owner was told
-    bool fromOtherThread;  // sent by a thread other than the owner window's
-};
-
-// The socket owner: a hidden window on the thread that makes it. It records every
-// socket message, accepts into m_accepted, and by default reads one packet per
-// "data to read" message.
-class COwnerWindow {
-  public:
-    COwnerWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &COwnerWindow::WndProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TcpSocketTestOwner";
-        RegisterClassW(&wc);
-        m_hWnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 wc.hInstance, nullptr);
-        SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~COwnerWindow() { DestroyWindow(m_hWnd); }
-
-    size_t Count(UINT message) const {
-        std::lock_guard<std::mutex> lock(m_lock);
-        size_t n = 0;
-        for (const SocketEvent& e : m_events) n += e.message == message;
-        return n;
-    }
-    std::vector<SocketEvent> Events() const {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_events;
-    }
-    std::vector<CPacket> Received() const {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_received;
-    }
-
-    HWND m_hWnd = nullptr;
-    CTCPSocket* m_pListener = nullptr;
-    CTCPSocket m_accepted;
-    // Replaces the default read on "data to read".
-    std::function<void(CTCPSocket&)> m_onReceive;
-
-  private:
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<COwnerWindow*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-        if (self == nullptr || message < kWmSocketAccept || message > kWmSocketClosed)
-            return DefWindowProcW(hWnd, message, wParam, lParam);
-        self->OnSocketMessage(message, *reinterpret_cast<CTCPSocket*>(wParam), lParam);
-        return 0;
-    }
-
-    void OnSocketMessage(UINT message, CTCPSocket& socket, LPARAM lParam) {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_events.push_back({message, lParam, GetCurrentThreadId(),
-                                socket.m_hSocket != INVALID_SOCKET, InSendMessage() != FALSE});
-        }
-        if (message == kWmSocketAccept && m_pListener != nullptr && m_pListener->Accept(m_accepted))
-            m_accepted.SetOwnerWnd(m_hWnd);
-        if (message != kWmSocketReceive) return;
-        if (m_onReceive) return m_onReceive(socket);
-        CPacket packet;
-        ReceivePacket(socket, packet);
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (packet.m_nType != kPacketEmpty) m_received.push_back(packet);
-    }
-
-    mutable std::mutex m_lock;
-    std::vector<SocketEvent> m_events;
-    std::vector<CPacket> m_received;
-};
-
-// Socket events must reach the owner on its own thread, not be sent over from another.
-void ExpectDeliveredOnOwnerThread(const COwnerWindow& owner) {
-    for (const SocketEvent& e : owner.Events()) {
-        EXPECT_FALSE(e.fromOtherThread) << "message " << e.message;
-    }
-}
-
 // A CTCPSocket peer on its own thread that sends every packet it reads straight back.
 class CEchoPeer {
   public:
@@ -252,34 +122,6 @@ UINT ClosedPort() {
     return ntohs(a.sin_port);
 }
 
-// A plain blocking WinSock listener on 127.0.0.1.
-SOCKET PlainListener(UINT& port) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof a;
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(s, 1);
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
-    port = ntohs(a.sin_port);
-    return s;
-}
-
-class TcpSocketTest : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(AfxSocketInit()); }
-
-    // Opens the client to the port and waits for the outcome; the connect error.
-    LPARAM Connect(CTCPSocket& client, COwnerWindow& owner, UINT port) {
-        EXPECT_TRUE(OpenConnection(client, owner.m_hWnd, kLoopback, port));
-        EXPECT_TRUE(PumpUntil([&] { return owner.Count(kWmSocketConnected) > 0; }));
-        for (const SocketEvent& e : owner.Events())
-            if (e.message == kWmSocketConnected) return e.lParam;
-        return -1;
-    }
-};
-
 }  // namespace
 
 TEST_F(TcpSocketTest, FramesOfEveryTypeCrossBothWays) {
@@ -309,137 +151,6 @@ TEST_F(TcpSocketTest, ConnectToAClosedPortReportsRefused) {
     ExpectDeliveredOnOwnerThread(owner);
 }
 
-TEST_F(TcpSocketTest, PeerClosingInsideAFrameEndsTheReadWithTheSocketClosed) {
-    UINT port = 0;
-    SOCKET listener = PlainListener(port);
-    HANDLE readStarted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    const std::vector<uint8_t> frame = FrameBytes(CPacket(u"[RC00001]3.0.1.1004"));
-    ASSERT_GT(frame.size(), kMidFrameBytes);
-    std::thread peerThread([&] {
-        SOCKET c = accept(listener, nullptr, nullptr);
-        send(c, reinterpret_cast<const char*>(frame.data()), int(kMidFrameBytes), 0);
-        WaitForSingleObject(readStarted, kGuardMs);
-        closesocket(c);
-    });
-
-    COwnerWindow owner;
-    bool readReturned = false;
-    DWORD readMs = 0;
-    CPacket packet(u"not empty before the read");
-    owner.m_onReceive = [&](CTCPSocket& s) {
-        SetEvent(readStarted);
-        const DWORD start = GetTickCount();
-        ReceivePacket(s, packet);
-        readMs = GetTickCount() - start;
-        readReturned = true;
-    };
-    CTCPSocket client;
-    ASSERT_EQ(Connect(client, owner, port), 0);
-    EXPECT_TRUE(PumpUntil([&] { return readReturned; }));
-    peerThread.join();
-    PumpOnce();  // whatever was still queued for the socket
-
-    EXPECT_TRUE(readReturned);
-    EXPECT_LT(readMs, kGuardMs);
-    EXPECT_EQ(packet.m_nType, kPacketEmpty);
-    EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
-    // Closed by the failed read, so the peer's close is never reported.
-    EXPECT_EQ(owner.Count(kWmSocketClosed), 0u);
-    ExpectDeliveredOnOwnerThread(owner);
-    closesocket(listener);
-    CloseHandle(readStarted);
-}
-
-// The peer's last words (as "[MV10000]" before it hangs up) arrive with its close: every
-// frame sent before the close is read, then the close is reported with the socket
-// already closed.
-TEST_F(TcpSocketTest, PeerClosingAfterItsLastFramesIsReportedAfterThem) {
-    const std::u16string texts[] = {u"[MV00094]2.0.1.1068", u"[MV00007]", u"[MV10000]bye"};
-    std::vector<uint8_t> frames;
-    for (const std::u16string& text : texts) {
-        const std::vector<uint8_t> one = FrameBytes(CPacket(text));
-        frames.insert(frames.end(), one.begin(), one.end());
-    }
-    for (size_t count = 1; count <= std::size(texts); ++count) {
-        SCOPED_TRACE(testing::Message() << count << " frame(s) before the close");
-        UINT port = 0;
-        SOCKET listener = PlainListener(port);
-        size_t bytes = 0;
-        for (size_t i = 0; i < count; ++i) bytes += FrameBytes(CPacket(texts[i])).size();
-        std::thread peerThread([&] {
-            SOCKET c = accept(listener, nullptr, nullptr);
-            send(c, reinterpret_cast<const char*>(frames.data()), int(bytes), 0);
-            closesocket(c);
-        });
-        COwnerWindow owner;
-        CTCPSocket client;
-        ASSERT_EQ(Connect(client, owner, port), 0);
-        EXPECT_TRUE(PumpUntil([&] { return owner.Count(kWmSocketClosed) > 0; }));
-        peerThread.join();
-
-        ASSERT_EQ(owner.Received().size(), count);
-        for (size_t i = 0; i < count; ++i) EXPECT_EQ(owner.Received()[i].m_strText, texts[i]);
-        EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
-        const std::vector<SocketEvent> events = owner.Events();
-        EXPECT_EQ(events.back().message, kWmSocketClosed);
-        EXPECT_FALSE(events.back().socketOpen);
-        EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
-        ExpectDeliveredOnOwnerThread(owner);
-        closesocket(listener);
-    }
-}
-
-// Exposes the close handler, to replay WinSock reporting a close ahead of unread data.
-class CCloseProbe : public CTCPSocket {
-  public:
-    using CTCPSocket::OnClose;
-};
-
-TEST_F(TcpSocketTest, ACloseReportedBeforeTheLastFramesStillDeliversThem) {
-    UINT port = 0;
-    SOCKET listener = PlainListener(port);
-    HANDLE sendNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::vector<uint8_t> frames = FrameBytes(CPacket(u"[MV00007]"));
-    const std::vector<uint8_t> last = FrameBytes(CPacket(u"[MV10000]bye"));
-    frames.insert(frames.end(), last.begin(), last.end());
-    std::thread peerThread([&] {
-        SOCKET c = accept(listener, nullptr, nullptr);
-        WaitForSingleObject(sendNow, kGuardMs);
-        send(c, reinterpret_cast<const char*>(frames.data()), int(frames.size()), 0);
-        WaitForSingleObject(done, kGuardMs);
-        closesocket(c);
-    });
-    COwnerWindow owner;
-    CCloseProbe client;
-    ASSERT_EQ(Connect(client, owner, port), 0);
-    SetEvent(sendNow);
-    // Wait for the bytes without dispatching, so that no read notice comes first.
-    DWORD pending = 0;
-    const DWORD start = GetTickCount();
-    while (pending < frames.size() && GetTickCount() - start < kGuardMs) {
-        Sleep(kPumpSliceMs);
-        client.IOCtl(FIONREAD, &pending);
-    }
-    ASSERT_EQ(pending, frames.size());
-    client.OnClose(0);
-    SetEvent(done);
-    peerThread.join();
-
-    ASSERT_EQ(owner.Received().size(), 2u);
-    EXPECT_EQ(owner.Received()[0].m_strText, u"[MV00007]");
-    EXPECT_EQ(owner.Received()[1].m_strText, u"[MV10000]bye");
-    const std::vector<SocketEvent> events = owner.Events();
-    EXPECT_EQ(events.back().message, kWmSocketClosed);
-    EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
-    EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
-    closesocket(listener);
-    CloseHandle(sendNow);
-    CloseHandle(done);
-}
-
-// Two frames arrive together and the owner reads both on the first notice. The notice
-// posted for the second frame is then stale; passed on, it would have the owner block in
 // a read for data that never comes.
 TEST_F(TcpSocketTest, AReadNoticeForDataAlreadyTakenIsNotPassedOn) {
     UINT port = 0;

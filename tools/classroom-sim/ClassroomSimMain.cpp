@@ -53,7 +53,8 @@ Lectern PC:
   --no-media              no frame stream and no screen-up decoding (log only)
   --misbehave WHAT        none, no-greeting, silent (after the greeting),
                           close-mid-frame, bad-check-byte, type6, oversize-length,
-                          lying-block
+                          lying-block, hang-up-after-describing (hangs up right
+                          after describing its display, whatever --misbehave-on says)
   --misbehave-on WHEN     greeting (right after the greeting, default) or remote
                           (when the pad starts remote control)
 
@@ -116,7 +117,8 @@ const std::map<std::string, LecternMisbehaviour> kMisbehaviours{
     {"bad-check-byte", LecternMisbehaviour::kBadCheckByte},
     {"type6", LecternMisbehaviour::kType6Frame},
     {"oversize-length", LecternMisbehaviour::kOversizeLength},
-    {"lying-block", LecternMisbehaviour::kLyingFrameBlock}};
+    {"lying-block", LecternMisbehaviour::kLyingFrameBlock},
+    {"hang-up-after-describing", LecternMisbehaviour::kHangUpAfterDescribing}};
 
 bool Fail(const std::string& what) {
     std::cerr << "classroom-sim: " << what << " (see --help)\n";

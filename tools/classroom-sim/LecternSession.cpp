@@ -51,6 +51,8 @@ const char* MisbehaviourName(LecternMisbehaviour m) {
             return "oversize_length";
         case LecternMisbehaviour::kLyingFrameBlock:
             return "lying_frame_block";
+        case LecternMisbehaviour::kHangUpAfterDescribing:
+            return "hang_up_after_describing";
         default:
             return "none";
     }
@@ -109,7 +111,8 @@ void CLecternSession::Greet() {
     if (m_options.heartbeatMs > 0 && !Silent())
         m_heartbeat = std::thread([this] { HeartbeatLoop(); });
     if (m_options.trigger == MisbehaviourTrigger::kAfterGreeting &&
-        m_options.misbehaviour != LecternMisbehaviour::kNone)
+        m_options.misbehaviour != LecternMisbehaviour::kNone &&
+        m_options.misbehaviour != LecternMisbehaviour::kHangUpAfterDescribing)
         Misbehave();
 }
 
@@ -208,6 +211,7 @@ void CLecternSession::HandleCommand(const std::u16string& code, const std::u16st
     } else if (code == kCmdOwnVersion) {
         r.padVersion = args;
         if (m_bGreeted && !Silent()) Describe(true);
+        if (m_options.misbehaviour == LecternMisbehaviour::kHangUpAfterDescribing) Misbehave();
     } else if (code == kCmdKeepAlive) {
         ++r.keepAlives;
     } else if (code == kCmdPadScreenSize) {
@@ -333,6 +337,10 @@ void CLecternSession::Misbehave() {
             m_pConnection->CloseConnection();
             break;
         }
+        case LecternMisbehaviour::kHangUpAfterDescribing:
+            // The pad's answers to the description then meet a closed connection.
+            m_pConnection->CloseConnection();
+            break;
         case LecternMisbehaviour::kBadCheckByte: {
             std::vector<uint8_t> bytes = FrameBytes(CPacket(std::u16string(kCmdHeartbeat)));
             bytes[0] = uint8_t(bytes[0] + kBadCheckDelta);

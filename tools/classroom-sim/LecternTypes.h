@@ -10,13 +10,14 @@
 // Ways the simulated lectern PC can break the pad's expectations on purpose.
 enum class LecternMisbehaviour {
     kNone,
-    kNoGreeting,           // announces its version but never greets
-    kSilentAfterGreeting,  // greets, then no heartbeat and no answer
-    kCloseMidFrame,        // sends half a frame, then closes the connection
-    kBadCheckByte,         // a frame whose first check byte does not match
-    kType6Frame,           // a well-formed frame of type 6, which has no layout
-    kOversizeLength,       // a frame length beyond what any frame may have
-    kLyingFrameBlock,      // a frame packet whose block counts claim more than it holds
+    kNoGreeting,             // announces its version but never greets
+    kSilentAfterGreeting,    // greets, then no heartbeat and no answer
+    kCloseMidFrame,          // sends half a frame, then closes the connection
+    kBadCheckByte,           // a frame whose first check byte does not match
+    kType6Frame,             // a well-formed frame of type 6, which has no layout
+    kOversizeLength,         // a frame length beyond what any frame may have
+    kLyingFrameBlock,        // a frame packet whose block counts claim more than it holds
+    kHangUpAfterDescribing,  // describes its display, then hangs up before any answer
 };
 
 // When the misbehaviour happens: right after the greeting, or when remote control
