@@ -1,0 +1,193 @@
+// Every way a session ends, each with the message the teacher sees: a silent or
+// vanished lectern PC or relay server, their end notices and refusals, and the exit
+// question.
+#if defined(TAVREL_HAVE_CLASSROOM_SIM)
+
+#include "SessionFixture.h"
+
+using namespace sessiontest;
+
+namespace {
+
+TEST_F(SessionTest, SilentLecternEndsTheSessionAfterFortySeconds) {
+    ClassroomOptions options;
+    options.lectern.misbehaviour = LecternMisbehaviour::kSilentAfterGreeting;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+    auto greeted = Log().WaitFor(Received("lectern", "[RC00022]"), 1s);
+    ASSERT_TRUE(greeted);
+
+    const uint64_t before = Log().LastSeq();
+    ASSERT_EQ(UiDriver({"click", panel, std::to_string(kStudentTouchButton)}).exitCode, 0);
+    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00013]"), 10s, before));
+    EXPECT_FALSE(WaitChecked(panel, kStudentTouchButton, true, 2000))
+        << "the pad flipped the button without the lectern PC's report";
+
+    const std::string box = WaitBox(kBoxTitle, 70000);
+    ASSERT_FALSE(box.empty()) << "the silence was not noticed";
+    const int64_t silentMs = Log().Events().back().timeMs - greeted->timeMs;
+    EXPECT_EQ(BoxText(box), kTextTeacherLost);
+    EXPECT_GE(Log().Count(Received("lectern", "[RC00003]")), 4u) << "keep-alives stopped early";
+    EXPECT_GE(silentMs, 40000);
+    Press(box, kOkButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
+TEST_F(SessionTest, ExitQuestionAnsweredNoKeepsTheProgram) {
+    StartClassroom();
+    StartProgram();
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+
+    AnswerExitQuestion(panel, kNoButton);
+    EXPECT_EQ(UiDriver({"wait-gone", "--class", kDialogClass, "--title", kExitCaption, "--timeout",
+                        "10000"})
+                  .exitCode,
+              0);
+    EXPECT_FALSE(m_program.Wait(2000)) << "No ended the program";
+    EXPECT_EQ(UiDriver({"wait", "--class", kMainClass, "--timeout", "5000"}).exitCode, 0);
+
+    // The close button asks the same question.
+    ASSERT_EQ(UiDriver({"click", panel, std::to_string(kPanelCloseButton)}).exitCode, 0);
+    const std::string box = WaitBox(kExitCaption);
+    ASSERT_FALSE(box.empty()) << "the close button asked nothing";
+    Press(box, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
+TEST_F(SessionTest, SilentRelayEndsTheProgramWithItsMessage) {
+    ClassroomOptions options;
+    options.relay.mode = RelayMode::kSilent;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    ASSERT_TRUE(Log().WaitFor(CEventLog::KindWith("conn_open", "role", "relay"), kHandshakeTime));
+    ExpectFatalMessage(kTextRelayUnreachable);
+}
+
+TEST_F(SessionTest, LecternThatNeverGreetsEndsTheProgramNamingItsAddress) {
+    ClassroomOptions options;
+    options.lectern.misbehaviour = LecternMisbehaviour::kNoGreeting;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    ASSERT_TRUE(Log().WaitFor(CEventLog::KindWith("conn_open", "role", "lectern"), kHandshakeTime));
+    ExpectFatalMessage(std::string(kTextTeacherUnreachable) +
+                       "(127.0.0.1:" + std::to_string(m_classroom->LecternPort()) + ")");
+}
+
+TEST_F(SessionTest, LecternClosingTheConnectionEndsTheProgram) {
+    StartClassroom();
+    StartProgram();
+    LogIn();
+    ASSERT_FALSE(WaitSessionUp().empty());
+    m_classroom->Lectern().CloseSessions();
+    ExpectFatalMessage(kTextTeacherLost);
+}
+
+TEST_F(SessionTest, LecternHangingUpBeforeTheDisplayAnswerEndsTheProgram) {
+    ClassroomOptions options;
+    options.lectern.misbehaviour = LecternMisbehaviour::kHangUpAfterDescribing;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    EXPECT_TRUE(Log().WaitFor(CEventLog::KindWith("misbehave", "what", "hang_up_after_describing"),
+                              kHandshakeTime));
+    ExpectFatalMessage(kTextTeacherLost);
+}
+
+TEST_F(SessionTest, LecternEndingTheSessionShowsItsMessage) {
+    StartClassroom();
+    StartProgram();
+    LogIn();
+    ASSERT_FALSE(WaitSessionUp().empty());
+    ASSERT_EQ(m_classroom->Lectern().EndSessions(u"수업이 끝났습니다.", 2), 1);
+    ExpectFatalMessage("수업이 끝났습니다.");
+}
+
+TEST_F(SessionTest, MalformedEndNoticeAsksBeforeEnding) {
+    StartClassroom();
+    StartProgram();
+    LogIn();
+    ASSERT_FALSE(WaitSessionUp().empty());
+    ASSERT_EQ(m_classroom->Lectern().EndSessions(u"수업이 끝났습니다.", 3), 1);
+    const std::string box = WaitBox();
+    ASSERT_FALSE(box.empty());
+    EXPECT_EQ(BoxText(box), kTextInvalidData);
+    Press(box, kOkButton);
+    const std::string question = WaitBox(kExitCaption);
+    ASSERT_FALSE(question.empty()) << "no exit question after the malformed notice";
+    Press(question, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
+TEST_F(SessionTest, RelayEndingTheSessionEndsTheProgram) {
+    ClassroomOptions options;
+    options.relay.mode = RelayMode::kEndSession;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    ExpectFatalMessage(kTextTeacherLost);
+}
+
+TEST_F(SessionTest, RefusedRelayConnectionShowsThePanelAndEnds) {
+    StartClassroom();
+    m_classroom->Relay()->Stop();
+    StartProgram();
+    LogIn();
+    const std::string box = WaitBox();
+    ASSERT_FALSE(box.empty()) << "the refused connection showed nothing";
+    EXPECT_EQ(BoxText(box), kTextCheckWifi);
+    EXPECT_EQ(UiDriver({"wait", "--class", kMainClass, "--timeout", "1000"}).exitCode, 0)
+        << "the panel is not shown with the message";
+    Press(box, kOkButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
+TEST_F(SessionTest, MalformedLecternAddressEndsTheProgram) {
+    ClassroomOptions options;
+    options.relay.addressFieldCount = 6;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    ExpectFatalMessage(kTextInvalidData);
+}
+
+TEST_F(SessionTest, RelayRefusalShowsItsMessageAndAsksForTheIdAgain) {
+    ClassroomOptions options;
+    options.relay.mode = RelayMode::kRefuse;
+    options.relay.refusalMessage = u"일치하는 선생님 정보를 찾을 수 없습니다.";
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+
+    // Korean installation: the relay's text is shown as it came.
+    std::string box = WaitBox();
+    ASSERT_FALSE(box.empty()) << "the refusal showed nothing";
+    EXPECT_EQ(BoxText(box), "일치하는 선생님 정보를 찾을 수 없습니다.");
+    Press(box, kOkButton);
+
+    // The log-in dialog again; a second try reaches the relay server again.
+    LogIn();
+    ASSERT_TRUE(
+        Log().WaitForCount(CEventLog::KindWith("conn_open", "role", "relay"), 2, kHandshakeTime))
+        << "no second relay connection after the re-login";
+    box = WaitBox();
+    ASSERT_FALSE(box.empty()) << "the second refusal showed nothing";
+    Press(box, kOkButton);
+
+    // Cancel on the log-in dialog ends the program.
+    const std::string login = WaitLoginDialog();
+    ASSERT_FALSE(login.empty());
+    Press(login, kCancelButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs))
+        << "cancelling the re-login did not end the program";
+}
+
+}  // namespace
+
+#endif  // TAVREL_HAVE_CLASSROOM_SIM
