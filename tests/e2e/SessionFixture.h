@@ -36,6 +36,7 @@ constexpr int kNoButton = 1247;
 constexpr int kPanelCloseButton = 1628;
 constexpr int kStudentTouchButton = 1006;
 constexpr int kMonitorButton = 1630;
+constexpr int kKeyboardButton = 1003;
 constexpr int kFoldButton = 1629;
 constexpr int kBroadcastButton = 1008;
 
@@ -47,6 +48,7 @@ constexpr char kTextTeacherUnreachable[] =
     "Vantor Teacher와 접속이 되지 않습니다.\nWi-Fi에 정상연결되어 있는지 확인해 주세요.";
 constexpr char kTextCheckWifi[] = "WiFi에 정상 연결되었는지 확인 후 다시 실행해주세요.";
 constexpr char kTextInvalidData[] = "잘못된 정보가 수신되었습니다.";
+constexpr char kTextRemoteOnly[] = "원격 제어 상태일때 사용 가능한 기능입니다.";
 constexpr char kTextConfirmExit[] = "Vantor Tavrel을 종료하시겠습니까?";
 
 // Bounds of every wait. Wine starts a program in a few seconds; the relay's pause

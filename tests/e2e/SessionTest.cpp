@@ -60,6 +60,42 @@ TEST_F(SessionTest, HandshakeIdentifiesThePadGreetsTheLecternAndKeepsItAlive) {
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs)) << "Yes did not end the program";
 }
 
+// Without remote control the touch keyboard and the monitor choice are refused in
+// words, nothing reaches the lectern PC, and the session goes on.
+TEST_F(SessionTest, KeyboardAndMonitorAreRefusedWithoutRemoteControl) {
+    ClassroomOptions options;
+    options.lectern.monitorCount = 2;  // so that the monitor button is offered
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00023]"), 10s)) << "no monitor choice";
+    const uint64_t before = Log().LastSeq();
+    for (int button : {kKeyboardButton, kMonitorButton}) {
+        SCOPED_TRACE(testing::Message() << "button " << button);
+        Press(panel, button);
+        const std::string box = WaitBox();
+        ASSERT_FALSE(box.empty()) << "the refusal showed nothing";
+        EXPECT_EQ(BoxText(box), kTextRemoteOnly);
+        if (button == kKeyboardButton) e2e::Screenshot("session-refused-keyboard");
+        Press(box, kOkButton);
+        ASSERT_EQ(UiDriver({"wait-gone", "--class", kDialogClass, "--title", kBoxTitle, "--timeout",
+                            "10000"},
+                           20000)
+                      .exitCode,
+                  0)
+            << "the refusal did not close";
+    }
+    EXPECT_TRUE(m_program.Running()) << "a refusal ended the program";
+    const auto sent = [](const SimEvent& e) {
+        return e.kind == "recv" && e.Text("role") == "lectern" && e.Text("code") != "[RC00003]";
+    };
+    EXPECT_FALSE(Log().WaitFor(sent, 2s, before)) << "a refused button reached the lectern PC";
+    AnswerExitQuestion(panel, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
 // The monitor button is offered only by a lectern program with monitor selection that
 // reports more than one monitor.
 struct MonitorCase {
