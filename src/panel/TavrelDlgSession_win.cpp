@@ -24,6 +24,10 @@ constexpr UINT_PTR kTimerLecternTimeout = 6;
 constexpr UINT_PTR kTimerRelayTimeout = 7;
 constexpr UINT kRelayTimeoutMs = 3000;
 constexpr UINT kLecternTimeoutMs = 3000;
+// How long the relay server may take to answer the identification. It answers at once
+// when it knows the lectern PC; this only keeps a vanished server from leaving an
+// invisible program waiting for ever.
+constexpr UINT kRelayAnswerTimeoutMs = 10000;
 constexpr UINT kKeepAliveMs = kKeepAliveIntervalMs;
 // The loading text stays this long before the connection attempt starts.
 constexpr DWORD kRelayLoadingPauseMs = 3000;
@@ -151,6 +155,7 @@ void CTavrelDlg::HandleRelayPacket(const CPacket& packet) {
     } else if (code == kCmdRelayPeerAddress) {
         OnLecternAddress(arguments);
     } else if (code == kCmdRelayEnd) {
+        m_bAwaitingRelayAnswer = false;
         HideLoading();
         EndSession();
     }
@@ -170,6 +175,11 @@ void CTavrelDlg::OnIdentifyRequest(const std::u16string& arguments) {
         const std::u16string identity = BuildIdentification(
             AfxToU16(m_strTeacherId), AfxToU16(m_strLocalIp), AfxToU16(m_strLocalPort));
         SendPacket(m_sockRelay, CPacket(identity));
+        m_bAwaitingRelayAnswer = true;
+        if (m_sockRelay.m_hSocket == INVALID_SOCKET)
+            RelayLost();
+        else
+            ::SetTimer(m_hWnd, kTimerRelayTimeout, kRelayAnswerTimeoutMs, nullptr);
         return;
     }
     const RelayMessageTexts texts{AfxToU16(AfxLoadString(IDS_RELAY_LOOKUP_ERROR)),
@@ -177,6 +187,13 @@ void CTavrelDlg::OnIdentifyRequest(const std::u16string& arguments) {
                                   AfxToU16(AfxLoadString(IDS_RELAY_WRONG_KIND)),
                                   AfxToU16(AfxLoadString(IDS_RELAY_NOT_RUNNING))};
     LogInAgain(Wide(MapRelayMessage(request.message, AfxToU16(g_strLanguage), texts)));
+}
+
+void CTavrelDlg::RelayLost() {
+    m_bAwaitingRelayAnswer = false;
+    ::KillTimer(m_hWnd, kTimerRelayTimeout);
+    HideLoading();
+    QuitWithMessage(AfxLoadString(IDS_RELAY_UNREACHABLE));
 }
 
 void CTavrelDlg::LogInAgain(const std::wstring& refusal) {
@@ -192,6 +209,8 @@ void CTavrelDlg::LogInAgain(const std::wstring& refusal) {
 }
 
 void CTavrelDlg::OnLecternAddress(const std::u16string& arguments) {
+    m_bAwaitingRelayAnswer = false;
+    ::KillTimer(m_hWnd, kTimerRelayTimeout);
     const LecternAddress address = ParseLecternAddress(arguments);
     if (!address.wellFormed) {
         ShowMessageBox(AfxLoadString(IDS_INVALID_DATA_RECEIVED).c_str(), nullptr, MB_OK);
@@ -234,6 +253,11 @@ LRESULT CTavrelDlg::OnSocketReceive(WPARAM wParam, LPARAM) {
     ReceivePacket(*socket, packet);
     if (m_bEnding) return 0;
     if (!m_bTeacherPhase) {
+        if (packet.m_nType == kPacketEmpty && socket->m_hSocket == INVALID_SOCKET) {
+            // A failed read closed the relay connection without a close notice.
+            if (socket == &m_sockRelay && m_bAwaitingRelayAnswer) RelayLost();
+            return 0;
+        }
         HandleRelayPacket(packet);
         return 0;
     }
@@ -250,8 +274,14 @@ LRESULT CTavrelDlg::OnSocketReceive(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CTavrelDlg::OnSocketClosed(WPARAM wParam, LPARAM) {
-    // The relay server hangs up once it has said where the lectern PC is.
-    if (reinterpret_cast<CTCPSocket*>(wParam) != &m_sockTeacher || m_bEnding) return 0;
+    if (m_bEnding) return 0;
+    // The relay server hangs up once it has said where the lectern PC is; before that,
+    // its hang-up leaves nobody to tell the pad where to go.
+    if (reinterpret_cast<CTCPSocket*>(wParam) == &m_sockRelay) {
+        if (m_bAwaitingRelayAnswer) RelayLost();
+        return 0;
+    }
+    if (reinterpret_cast<CTCPSocket*>(wParam) != &m_sockTeacher) return 0;
     EndSession();
     return 0;
 }

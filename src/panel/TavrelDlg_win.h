@@ -71,6 +71,8 @@ class CTavrelDlg : public CDialogEx {
     bool m_bRelayArmed = false;
     bool m_bTeacherPhase = false;
     bool m_bTeacherLinked = false;
+    // Identified to the relay server and waiting for its answer.
+    bool m_bAwaitingRelayAnswer = false;
 
     // ---- session: TavrelDlgSession_win.cpp ----
     // Connects to the relay server (after log-in and after a re-login).
@@ -161,6 +163,8 @@ class CTavrelDlg : public CDialogEx {
     void OnLecternAddress(const std::u16string& arguments);
     void ConnectToLectern();
     void LogInAgain(const std::wstring& refusal);
+    // The relay server went away (or stayed silent) before saying where the lectern PC is.
+    void RelayLost();
     bool m_bEnding = false;  // a fatal ending is under way
 
     // ---- commands ----

@@ -69,6 +69,32 @@ TEST_F(SessionTest, SilentRelayEndsTheProgramWithItsMessage) {
     ExpectFatalMessage(kTextRelayUnreachable);
 }
 
+// A relay server that takes the identification and then hangs up or says nothing more
+// would leave an invisible program waiting for ever: it ends with the same message.
+class RelayGoneTest : public SessionTest, public ::testing::WithParamInterface<RelayMode> {};
+
+TEST_P(RelayGoneTest, AfterTheIdentificationEndsTheProgram) {
+    ClassroomOptions options;
+    options.relay.mode = GetParam();
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    ASSERT_TRUE(Log().WaitFor(CEventLog::KindWith("identity", "role", "relay"), kHandshakeTime))
+        << "the relay server got no identification";
+    ExpectFatalMessage(kTextRelayUnreachable);
+    EXPECT_FALSE(Log().WaitFor(CEventLog::KindWith("conn_open", "role", "lectern"), 0s))
+        << "the pad went on to a lectern PC nobody named";
+}
+
+INSTANTIATE_TEST_SUITE_P(Relays, RelayGoneTest,
+                         ::testing::Values(RelayMode::kHangUpAfterIdentity,
+                                           RelayMode::kSilentAfterIdentity),
+                         [](const ::testing::TestParamInfo<RelayMode>& info) {
+                             return std::string(info.param == RelayMode::kHangUpAfterIdentity
+                                                    ? "HangsUp"
+                                                    : "StaysSilent");
+                         });
+
 TEST_F(SessionTest, LecternThatNeverGreetsEndsTheProgramNamingItsAddress) {
     ClassroomOptions options;
     options.lectern.misbehaviour = LecternMisbehaviour::kNoGreeting;

@@ -32,6 +32,8 @@ Relay server:
                           refuse  : "[UR00001]" with a refusal status and message
                           silent  : accept the connection, never say a word
                           end     : answer the identification with "[MV10001]"
+                          mute-after-id : ask for identification, never answer it
+                          hang-up-after-id : ask for identification, then hang up
   --refusal-status S      status of the refusal (default 1)
   --refusal-message TEXT  message of the refusal (UTF-8)
   --identify-fields N     fields of "[UR00001]" (2 or 6 are valid; default 2)
@@ -89,10 +91,13 @@ volatile std::sig_atomic_t g_bStop = 0;
 
 void OnSignal(int) { g_bStop = 1; }
 
-const std::map<std::string, RelayMode> kRelayModes{{"normal", RelayMode::kNormal},
-                                                   {"refuse", RelayMode::kRefuse},
-                                                   {"silent", RelayMode::kSilent},
-                                                   {"end", RelayMode::kEndSession}};
+const std::map<std::string, RelayMode> kRelayModes{
+    {"normal", RelayMode::kNormal},
+    {"refuse", RelayMode::kRefuse},
+    {"silent", RelayMode::kSilent},
+    {"end", RelayMode::kEndSession},
+    {"mute-after-id", RelayMode::kSilentAfterIdentity},
+    {"hang-up-after-id", RelayMode::kHangUpAfterIdentity}};
 
 const std::map<std::string, LoginAnswer> kLoginAnswers{
     {"accept", LoginAnswer::kAccept},          {"code1", LoginAnswer::kRefuseCode1},

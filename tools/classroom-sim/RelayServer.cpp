@@ -161,7 +161,10 @@ void CRelayServer::Serve(std::shared_ptr<CSocketConnection> connection) {
                                 {"address", check.address},
                                 {"port", check.port},
                                 {"problems", problems}});
-        if (m_options.mode == RelayMode::kRefuse) continue;
+        if (m_options.mode == RelayMode::kRefuse ||
+            m_options.mode == RelayMode::kSilentAfterIdentity)
+            continue;
+        if (m_options.mode == RelayMode::kHangUpAfterIdentity) break;
         SendNoise(c, conn);
         if (m_options.mode == RelayMode::kEndSession)
             Send(c, conn, kCmdRelayEnd);

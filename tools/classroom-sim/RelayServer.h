@@ -15,6 +15,8 @@ enum class RelayMode {
     kRefuse,      // "[UR00001]" with a non-zero status and RelayOptions::refusalMessage
     kSilent,      // accepts the connection and never says a word
     kEndSession,  // answers "[US00001]" with "[MV10001]" instead of the lectern's address
+    kSilentAfterIdentity,  // asks for identification, then never answers it
+    kHangUpAfterIdentity,  // asks for identification, then hangs up without an answer
 };
 
 struct RelayOptions {
