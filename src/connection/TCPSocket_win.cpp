@@ -23,11 +23,15 @@ class CSocketConnection : public IConnection {
     CTCPSocket& m_socket;
 };
 
-// Events off and blocking, so that one frame is moved in one piece by this thread.
+// Events off and blocking, so that one frame is moved in one piece by this thread; a
+// blocking call that waits longer than the stall limit fails instead of hanging.
 void BeginTransfer(CTCPSocket& socket) {
     socket.AsyncSelect(0);
     DWORD blocking = 0;
     socket.IOCtl(FIONBIO, &blocking);
+    const DWORD stallMs = socket.GetStallLimit();
+    socket.SetSockOpt(SO_RCVTIMEO, &stallMs, sizeof stallMs, SOL_SOCKET);
+    socket.SetSockOpt(SO_SNDTIMEO, &stallMs, sizeof stallMs, SOL_SOCKET);
 }
 
 void EndTransfer(CTCPSocket& socket) {
@@ -59,7 +63,15 @@ int CTCPSocket::Send(const void* lpBuf, int nBufLen, int) {
     // The real result goes back to the frame writer: a piece the socket refused is
     // offered again, and a connection that keeps refusing ends the frame, instead of
     // the frame counting as sent with a gap in the stream.
-    return CAsyncSocket::Send(lpBuf, nBufLen, 0);
+    if (m_hSocket == INVALID_SOCKET) return SOCKET_ERROR;
+    const int sent = CAsyncSocket::Send(lpBuf, nBufLen, 0);
+    // A piece that waited out the stall limit will not go later either: the connection
+    // is given up at once, so that the offers left fail without waiting again.
+    if (sent == SOCKET_ERROR && WSAGetLastError() == WSAETIMEDOUT) {
+        Close();
+        WSASetLastError(WSAETIMEDOUT);
+    }
+    return sent;
 }
 
 void CTCPSocket::Notify(UINT message, LPARAM lParam) {
@@ -84,7 +96,12 @@ void CTCPSocket::OnReceive(int nErrorCode) {
 
 void CTCPSocket::OnClose(int nErrorCode) {
     CAsyncSocket::OnClose(nErrorCode);
+    const unsigned closing = GetHandleSerial();
     DeliverPendingData();
+    // The owner may have answered the last words by closing this connection and
+    // opening a new one on the same object (a refused log-in does): that new
+    // connection is none of this close's business.
+    if (GetHandleSerial() != closing) return;
     if (m_hSocket != INVALID_SOCKET) {
         ShutDown(SD_BOTH);
         Close();
@@ -96,7 +113,10 @@ void CTCPSocket::OnClose(int nErrorCode) {
 // unread, and a peer says its last words (such as why it ends the session) right
 // before it hangs up. They are offered to the owner before the socket goes.
 void CTCPSocket::DeliverPendingData() {
-    for (int i = 0; i < kMaxFramesAfterClose && m_hSocket != INVALID_SOCKET; ++i) {
+    const unsigned closing = GetHandleSerial();
+    for (int i = 0;
+         i < kMaxFramesAfterClose && m_hSocket != INVALID_SOCKET && GetHandleSerial() == closing;
+         ++i) {
         DWORD pending = 0;
         if (!IOCtl(FIONREAD, &pending) || pending == 0) return;
         Notify(kWmSocketReceive, 0);

@@ -22,6 +22,10 @@ constexpr DWORD kEmptyReadPauseMs = 300;
 // At most this many "data to read" notices are given for bytes still unread when the
 // peer's close is reported (an owner that does not read must not hold the close up).
 constexpr int kMaxFramesAfterClose = 64;
+// A transfer that moves no byte for this long ends as failed. A peer that stops in the
+// middle of a frame without closing would otherwise hold the owner's thread (and with
+// it the window, its timers and the keep-alive) for ever.
+constexpr DWORD kTransferStallMs = 15000;
 
 class CTCPSocket : public CAsyncSocket {
   public:
@@ -33,6 +37,11 @@ class CTCPSocket : public CAsyncSocket {
     int Receive(void* lpBuf, int nBufLen, int nFlags = 0) override;
     // Offers the bytes to the socket once: the number taken, or -1 on an error.
     int Send(const void* lpBuf, int nBufLen, int nFlags = 0) override;
+
+    // How long one blocking read or write may wait for progress before the transfer
+    // fails; tests shorten it.
+    void SetStallLimit(DWORD ms) { m_dwStallMs = ms; }
+    DWORD GetStallLimit() const { return m_dwStallMs; }
 
     // Receives the socket's event messages; null drops them.
     void SetOwnerWnd(HWND hOwnerWnd) { m_hOwnerWnd = hOwnerWnd; }
@@ -47,6 +56,8 @@ class CTCPSocket : public CAsyncSocket {
     void OnClose(int nErrorCode) override;
 
   private:
+    DWORD m_dwStallMs = kTransferStallMs;
+
     void Notify(UINT message, LPARAM lParam);
     void DeliverPendingData();
 };

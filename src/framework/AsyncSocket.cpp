@@ -133,6 +133,7 @@ void CAsyncSocket::AttachHandle(SOCKET hSocket) {
     std::lock_guard<std::mutex> lock(g_socketMapLock);
     m_hSocket = hSocket;
     m_hNotifyWnd = hNotifyWnd;
+    ++m_nHandleSerial;
     g_socketMap[hSocket] = this;
 }
 

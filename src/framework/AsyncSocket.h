@@ -64,6 +64,10 @@ class CAsyncSocket {
 
     SOCKET m_hSocket = INVALID_SOCKET;
 
+    // Counts the handles this object has held. A handle value can come back for a new
+    // socket; this tells the new connection apart from the old one.
+    unsigned GetHandleSerial() const { return m_nHandleSerial; }
+
   protected:
     // Event handlers, called on the socket's thread; nErrorCode is the WinSock error
     // that came with the event (0 when none).
@@ -76,6 +80,8 @@ class CAsyncSocket {
 
   private:
     friend class CSocketDispatch;
+
+    unsigned m_nHandleSerial = 0;
 
     // Records the handle as this object's and routes its events to the calling thread.
     void AttachHandle(SOCKET hSocket);

@@ -115,6 +115,20 @@ TEST_F(SessionTest, LecternClosingTheConnectionEndsTheProgram) {
     ExpectFatalMessage(kTextTeacherLost);
 }
 
+// A lectern PC that stops in the middle of a frame but stays connected: the read gives
+// up after its stall limit and the session ends as for a lost connection, instead of
+// the program freezing with its window and timers.
+TEST_F(SessionTest, LecternStallingInsideAFrameEndsTheProgram) {
+    ClassroomOptions options;
+    options.lectern.misbehaviour = LecternMisbehaviour::kStallMidFrame;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    ASSERT_TRUE(
+        Log().WaitFor(CEventLog::KindWith("misbehave", "what", "stall_mid_frame"), kHandshakeTime));
+    ExpectFatalMessage(kTextTeacherLost);
+}
+
 TEST_F(SessionTest, LecternHangingUpBeforeTheDisplayAnswerEndsTheProgram) {
     ClassroomOptions options;
     options.lectern.misbehaviour = LecternMisbehaviour::kHangUpAfterDescribing;

@@ -6,6 +6,12 @@
 
 using namespace tcptest;
 
+namespace {
+// Far more than the (shrunk) socket buffers on both ends of the connection can hold.
+constexpr size_t kStalledFrameBytes = 1024 * 1024;
+constexpr int kSmallBufferBytes = 8 * 1024;
+}  // namespace
+
 TEST_F(TcpSocketTest, PeerClosingInsideAFrameEndsTheReadWithTheSocketClosed) {
     UINT port = 0;
     SOCKET listener = PlainListener(port);
@@ -179,4 +185,124 @@ TEST_F(TcpSocketTest, APeerClosingWhileAFrameIsReadIsStillReported) {
     EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
     closesocket(listener);
     CloseHandle(readStarted);
+}
+
+// A peer that stops inside a frame but keeps the connection open: the read gives up
+// after the stall limit, as if the peer had closed, instead of holding the thread.
+TEST_F(TcpSocketTest, APeerStallingInsideAFrameEndsTheReadAfterTheStallLimit) {
+    UINT port = 0;
+    SOCKET listener = PlainListener(port);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const std::vector<uint8_t> frame = FrameBytes(CPacket(u"[RH10002]"));
+    std::thread peerThread([&] {
+        SOCKET c = accept(listener, nullptr, nullptr);
+        send(c, reinterpret_cast<const char*>(frame.data()), int(kMidFrameBytes), 0);
+        WaitForSingleObject(done, kGuardMs);  // open, and silent
+        closesocket(c);
+    });
+    COwnerWindow owner;
+    bool readReturned = false;
+    DWORD readMs = 0;
+    CPacket packet(u"not empty before the read");
+    owner.m_onReceive = [&](CTCPSocket& s) {
+        if (readReturned) return;
+        const DWORD start = GetTickCount();
+        ReceivePacket(s, packet);
+        readMs = GetTickCount() - start;
+        readReturned = true;
+    };
+    CTCPSocket client;
+    client.SetStallLimit(kSettleMs);
+    ASSERT_EQ(Connect(client, owner, port), 0);
+    EXPECT_TRUE(PumpUntil([&] { return readReturned; })) << "the stalled read never returned";
+    SetEvent(done);
+    peerThread.join();
+
+    // The peer hangs up only after the guard: a read that returned before it gave up.
+    EXPECT_LT(readMs, kGuardMs);
+    EXPECT_EQ(packet.m_nType, kPacketEmpty);
+    EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
+    closesocket(listener);
+    CloseHandle(done);
+}
+
+// A peer that stops reading: a frame larger than every buffer on the way cannot be
+// written, and the write gives up after the stall limit with the socket closed.
+TEST_F(TcpSocketTest, APeerThatStopsReadingEndsTheWriteAfterTheStallLimit) {
+    UINT port = 0;
+    SOCKET listener = PlainListener(port);
+    setsockopt(listener, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kSmallBufferBytes),
+               sizeof kSmallBufferBytes);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread peerThread([&] {
+        SOCKET c = accept(listener, nullptr, nullptr);
+        WaitForSingleObject(done, kGuardMs * 3);  // never reads
+        closesocket(c);
+    });
+    COwnerWindow owner;
+    CTCPSocket client;
+    client.SetStallLimit(kSettleMs);
+    ASSERT_EQ(Connect(client, owner, port), 0);
+    client.SetSockOpt(SO_SNDBUF, &kSmallBufferBytes, sizeof kSmallBufferBytes, SOL_SOCKET);
+    const std::vector<uint8_t> big(kStalledFrameBytes, 0x5A);
+    const DWORD start = GetTickCount();
+    SendPacket(client, CPacket(uint32_t(big.size()), big.data(), int32_t(big.size()), 1));
+    const DWORD sendMs = GetTickCount() - start;
+    SetEvent(done);
+    peerThread.join();
+
+    // One wait for the stall limit, not one for every offer the writer makes.
+    EXPECT_LT(sendMs, kGuardMs / 4);
+    EXPECT_EQ(client.m_hSocket, INVALID_SOCKET) << "a frame that was never taken counted as sent";
+    closesocket(listener);
+    CloseHandle(done);
+}
+
+// The peer's last words make the owner close this connection and open a new one on the
+// same object (as a refused log-in does). The close being reported must leave the new
+// connection alone and say nothing of it.
+TEST_F(TcpSocketTest, AConnectionOpenedDuringTheLastWordsSurvivesTheClose) {
+    UINT port = 0;
+    SOCKET listener = PlainListener(port);
+    UINT secondPort = 0;
+    SOCKET secondListener = PlainListener(secondPort);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const std::vector<uint8_t> refusal = FrameBytes(CPacket(u"[UR00001]1,refused"));
+    std::thread peerThread([&] {
+        SOCKET c = accept(listener, nullptr, nullptr);
+        send(c, reinterpret_cast<const char*>(refusal.data()), int(refusal.size()), 0);
+        WaitForSingleObject(done, kGuardMs);
+        closesocket(c);
+        SOCKET second = accept(secondListener, nullptr, nullptr);
+        WaitForSingleObject(done, kGuardMs);
+        closesocket(second);
+    });
+    COwnerWindow owner;
+    CCloseProbe client;
+    ASSERT_EQ(Connect(client, owner, port), 0);
+    // The refusal is waiting unread when the close is reported.
+    DWORD pending = 0;
+    const DWORD start = GetTickCount();
+    while (pending < refusal.size() && GetTickCount() - start < kGuardMs) {
+        Sleep(kPumpSliceMs);
+        client.IOCtl(FIONREAD, &pending);
+    }
+    ASSERT_EQ(pending, refusal.size());
+    owner.m_onReceive = [&](CTCPSocket& s) {
+        CPacket packet;
+        ReceivePacket(s, packet);
+        s.Close();
+        OpenConnection(s, owner.m_hWnd, kLoopback, secondPort);
+    };
+    client.OnClose(0);
+
+    EXPECT_NE(client.m_hSocket, INVALID_SOCKET) << "the new connection was closed";
+    EXPECT_EQ(owner.Count(kWmSocketClosed), 0u);
+    EXPECT_TRUE(PumpUntil([&] { return owner.Count(kWmSocketConnected) > 1; }));
+    EXPECT_NE(client.m_hSocket, INVALID_SOCKET);
+    SetEvent(done);
+    peerThread.join();
+    closesocket(listener);
+    closesocket(secondListener);
+    CloseHandle(done);
 }

@@ -54,7 +54,8 @@ Lectern PC:
   --in-flight N           remote frames sent ahead of the pad's acknowledgements (3)
   --no-media              no frame stream and no screen-up decoding (log only)
   --misbehave WHAT        none, no-greeting, silent (after the greeting),
-                          close-mid-frame, bad-check-byte, type6, oversize-length,
+                          close-mid-frame, stall-mid-frame, bad-check-byte, type6,
+                          oversize-length,
                           lying-block, hang-up-after-describing (hangs up right
                           after describing its display, whatever --misbehave-on says)
   --misbehave-on WHEN     greeting (right after the greeting, default) or remote
@@ -119,6 +120,7 @@ const std::map<std::string, LecternMisbehaviour> kMisbehaviours{
     {"no-greeting", LecternMisbehaviour::kNoGreeting},
     {"silent", LecternMisbehaviour::kSilentAfterGreeting},
     {"close-mid-frame", LecternMisbehaviour::kCloseMidFrame},
+    {"stall-mid-frame", LecternMisbehaviour::kStallMidFrame},
     {"bad-check-byte", LecternMisbehaviour::kBadCheckByte},
     {"type6", LecternMisbehaviour::kType6Frame},
     {"oversize-length", LecternMisbehaviour::kOversizeLength},

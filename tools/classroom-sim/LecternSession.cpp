@@ -43,6 +43,8 @@ const char* MisbehaviourName(LecternMisbehaviour m) {
             return "silent_after_greeting";
         case LecternMisbehaviour::kCloseMidFrame:
             return "close_mid_frame";
+        case LecternMisbehaviour::kStallMidFrame:
+            return "stall_mid_frame";
         case LecternMisbehaviour::kBadCheckByte:
             return "bad_check_byte";
         case LecternMisbehaviour::kType6Frame:
@@ -81,7 +83,8 @@ bool CLecternSession::SendText(const std::u16string& text) { return SendPacket(C
 bool CLecternSession::StateReports() const { return m_options.version > kVersionStateReports; }
 
 bool CLecternSession::Silent() const {
-    return m_options.misbehaviour == LecternMisbehaviour::kSilentAfterGreeting;
+    return m_options.misbehaviour == LecternMisbehaviour::kSilentAfterGreeting ||
+           m_options.misbehaviour == LecternMisbehaviour::kStallMidFrame;
 }
 
 void CLecternSession::Run() {
@@ -335,6 +338,11 @@ void CLecternSession::Misbehave() {
             std::vector<uint8_t> bytes = FrameBytes(CPacket(std::u16string(kCmdHeartbeat)));
             m_pConnection->SendRaw(bytes.data(), bytes.size() / 2);
             m_pConnection->CloseConnection();
+            break;
+        }
+        case LecternMisbehaviour::kStallMidFrame: {
+            std::vector<uint8_t> bytes = FrameBytes(CPacket(std::u16string(kCmdHeartbeat)));
+            m_pConnection->SendRaw(bytes.data(), bytes.size() / 2);
             break;
         }
         case LecternMisbehaviour::kHangUpAfterDescribing:

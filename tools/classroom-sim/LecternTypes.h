@@ -13,6 +13,7 @@ enum class LecternMisbehaviour {
     kNoGreeting,             // announces its version but never greets
     kSilentAfterGreeting,    // greets, then no heartbeat and no answer
     kCloseMidFrame,          // sends half a frame, then closes the connection
+    kStallMidFrame,          // sends half a frame, then stays connected without a word
     kBadCheckByte,           // a frame whose first check byte does not match
     kType6Frame,             // a well-formed frame of type 6, which has no layout
     kOversizeLength,         // a frame length beyond what any frame may have
