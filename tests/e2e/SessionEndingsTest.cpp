@@ -228,6 +228,31 @@ TEST_F(SessionTest, RelayRefusalShowsItsMessageAndAsksForTheIdAgain) {
         << "cancelling the re-login did not end the program";
 }
 
+// A relay server that refuses and hangs up at once, then serves the second try: the
+// teacher reads the refusal, logs in again and the session comes up on the new
+// connection (the old connection's close must not take the new one with it).
+TEST_F(SessionTest, AfterARefusalAndHangUpTheSecondLogInReachesTheLectern) {
+    ClassroomOptions options;
+    options.relay.mode = RelayMode::kRefuse;
+    options.relay.refusedConnections = 1;
+    options.relay.hangUpAfterRefusal = true;
+    StartClassroom(options);
+    StartProgram();
+    LogIn();
+    const std::string box = WaitBox();
+    ASSERT_FALSE(box.empty()) << "the refusal showed nothing";
+    EXPECT_EQ(BoxText(box), "일치하는 선생님 정보를 찾을 수 없습니다.");
+    Press(box, kOkButton);
+
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+    EXPECT_EQ(Log().Count(CEventLog::KindWith("identity", "role", "relay")), 1u)
+        << "the refused connection was identified, or the second was not";
+    AnswerExitQuestion(panel, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
 }  // namespace
 
 #endif  // TAVREL_HAVE_CLASSROOM_SIM

@@ -36,6 +36,8 @@ Relay server:
                           hang-up-after-id : ask for identification, then hang up
   --refusal-status S      status of the refusal (default 1)
   --refusal-message TEXT  message of the refusal (UTF-8)
+  --refuse-first N        refuse only the first N connections, serve later ones (0: all)
+  --hang-up-after-refusal hang up right after sending the refusal
   --identify-fields N     fields of "[UR00001]" (2 or 6 are valid; default 2)
   --address-fields N      fields of "[UR00002]" (7 is valid; default 7)
   --quote-address         wrap every field of "[UR00002]" in double quotes
@@ -158,6 +160,8 @@ const std::map<std::string, ValueSwitch>& ValueSwitches() {
          [](auto& v, int, auto& o) { return o.relay.refusalMessage = FromUtf8(v), true; }},
         {"--identify-fields",
          [](auto&, int n, auto& o) { return o.relay.identifyFieldCount = n, true; }},
+        {"--refuse-first",
+         [](auto&, int n, auto& o) { return o.relay.refusedConnections = n, n >= 0; }},
         {"--address-fields",
          [](auto&, int n, auto& o) { return o.relay.addressFieldCount = n, true; }},
         {"--teacher-id",
@@ -205,6 +209,7 @@ const std::map<std::string, FlagSwitch>& FlagSwitches() {
         {"--no-relay", [](auto& o) { o.withRelay = false; }},
         {"--quote-address", [](auto& o) { o.relay.quoteAddressFields = true; }},
         {"--relay-noise", [](auto& o) { o.relay.noise = true; }},
+        {"--hang-up-after-refusal", [](auto& o) { o.relay.hangUpAfterRefusal = true; }},
         {"--touch-on", [](auto& o) { o.lectern.initialTouch = true; }},
         {"--broadcast-on", [](auto& o) { o.lectern.initialBroadcast = true; }},
         {"--no-media", [](auto& o) { o.withMedia = false; }},

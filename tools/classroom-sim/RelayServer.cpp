@@ -112,8 +112,7 @@ void CRelayServer::SendNoise(CSocketConnection& c, int conn) {
     Send(c, conn, std::u16string(kCmdRelayIgnoredUdpInfo) + kNoiseArguments);
 }
 
-std::u16string CRelayServer::IdentifyRequest() const {
-    bool refuse = m_options.mode == RelayMode::kRefuse;
+std::u16string CRelayServer::IdentifyRequest(bool refuse) const {
     std::vector<std::u16string> fields{refuse ? m_options.refusalStatus : kStatusOk,
                                        refuse ? m_options.refusalMessage : kIdentifyMessage};
     while (int(fields.size()) < m_options.identifyFieldCount) fields.push_back(kReserved);
@@ -140,9 +139,15 @@ void CRelayServer::Serve(std::shared_ptr<CSocketConnection> connection) {
     m_log.Emit("conn_open", {{"role", kRole},
                              {"conn", conn},
                              {"peer", c.PeerAddress() + ":" + std::to_string(peerPort)}});
+    const bool refuse = m_options.mode == RelayMode::kRefuse &&
+                        (m_options.refusedConnections <= 0 || conn <= m_options.refusedConnections);
     if (m_options.mode != RelayMode::kSilent) {
         SendNoise(c, conn);
-        Send(c, conn, IdentifyRequest());
+        Send(c, conn, IdentifyRequest(refuse));
+    }
+    if (refuse && m_options.hangUpAfterRefusal) {
+        m_log.Emit("conn_close", {{"role", kRole}, {"conn", conn}});
+        return;
     }
     for (;;) {
         CPacket p;
@@ -161,9 +166,7 @@ void CRelayServer::Serve(std::shared_ptr<CSocketConnection> connection) {
                                 {"address", check.address},
                                 {"port", check.port},
                                 {"problems", problems}});
-        if (m_options.mode == RelayMode::kRefuse ||
-            m_options.mode == RelayMode::kSilentAfterIdentity)
-            continue;
+        if (refuse || m_options.mode == RelayMode::kSilentAfterIdentity) continue;
         if (m_options.mode == RelayMode::kHangUpAfterIdentity) break;
         SendNoise(c, conn);
         if (m_options.mode == RelayMode::kEndSession)

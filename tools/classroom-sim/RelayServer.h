@@ -24,6 +24,11 @@ struct RelayOptions {
     RelayMode mode = RelayMode::kNormal;
     std::u16string refusalStatus = u"1";
     std::u16string refusalMessage = u"일치하는 선생님 정보를 찾을 수 없습니다.";
+    // With kRefuse: only the first this many connections are refused, later ones are
+    // served normally; 0 refuses every connection.
+    int refusedConnections = 0;
+    // With kRefuse: hang up right after sending the refusal.
+    bool hangUpAfterRefusal = false;
     // Fields of "[UR00001]": 2 or 6 are what a pad takes; anything else is malformed.
     int identifyFieldCount = 2;
     // Fields of "[UR00002]": 7 is what a pad takes; anything else is malformed.
@@ -74,7 +79,7 @@ class CRelayServer {
     void Serve(std::shared_ptr<CSocketConnection> connection);
     bool Send(CSocketConnection& c, int conn, const std::u16string& text);
     void SendNoise(CSocketConnection& c, int conn);
-    std::u16string IdentifyRequest() const;
+    std::u16string IdentifyRequest(bool refuse) const;
     std::u16string AddressAnswer() const;
 
     RelayOptions m_options;
