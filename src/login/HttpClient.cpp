@@ -279,7 +279,7 @@ HttpReply ReadReply(HttpTransport& transport, size_t maxBodyBytes) {
 }
 
 HttpReply RequestUrl(HttpTransport& transport, const std::u16string& url,
-                     const std::u16string& formText) {
+                     const std::u16string& formText, size_t maxBodyBytes) {
     HttpUrlParts parts;
     if (!SplitHttpUrl(url, parts)) return Failed(kHttpBadUrl);
     if (!transport.Open(parts.scheme)) return Failed(kHttpOpenFailed);
@@ -298,5 +298,5 @@ HttpReply RequestUrl(HttpTransport& transport, const std::u16string& url,
         error = transport.Send(kHttpRequestHeaders);
     }
     if (error != 0) return Failed(kHttpRequestFailed);
-    return ReadReply(transport);
+    return ReadReply(transport, maxBodyBytes);
 }

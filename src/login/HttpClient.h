@@ -113,6 +113,7 @@ class HttpTransport {
 // `maxBodyBytes` gives kHttpReplyTooLarge.
 HttpReply ReadReply(HttpTransport& transport, size_t maxBodyBytes = kMaxReplyBodyBytes);
 
-// The whole request over `transport`.
+// The whole request over `transport`; a body longer than `maxBodyBytes` gives
+// kHttpReplyTooLarge.
 HttpReply RequestUrl(HttpTransport& transport, const std::u16string& url,
-                     const std::u16string& formText);
+                     const std::u16string& formText, size_t maxBodyBytes = kMaxReplyBodyBytes);

@@ -132,5 +132,5 @@ bool CWinInetTransport::Read(uint8_t* buffer, uint32_t size, uint32_t& bytesRead
 HttpReply RequestUrl(const std::wstring& url, const std::wstring& formText,
                      const HttpClientOptions& options) {
     CWinInetTransport transport(options);
-    return RequestUrl(transport, AfxToU16(url), AfxToU16(formText));
+    return RequestUrl(transport, AfxToU16(url), AfxToU16(formText), options.maxBodyBytes);
 }

@@ -15,6 +15,8 @@ struct HttpClientOptions {
     std::wstring agentName;
     // Called after every read of a reply body; may be empty.
     std::function<void()> afterEachRead;
+    // A longer body is refused (kHttpReplyTooLarge).
+    size_t maxBodyBytes = kMaxReplyBodyBytes;
 };
 
 // The main program's client: agent "Vantor", nothing runs while a body is read.

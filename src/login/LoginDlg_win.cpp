@@ -94,7 +94,9 @@ std::wstring ConfigIniPath() {
 CLoginDlg::CLoginDlg(CWnd* parent)
     : CDialogEx(IDD_LOGIN_DIALOG, parent),
       m_fnRequestUrl([](const std::wstring& url, const std::wstring& formText) {
-          return RequestUrl(url, formText, TavrelHttpOptions());
+          HttpClientOptions options = TavrelHttpOptions();
+          options.maxBodyBytes = tavrel::kMaxLookupReplyBytes;
+          return RequestUrl(url, formText, options);
       }),
       m_brushBody(::CreateSolidBrush(kBodyColour)),
       m_brushStrip(::CreateSolidBrush(kStripColour)),

@@ -4,6 +4,7 @@
 // adds the web requests, the settings and the window.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -16,6 +17,10 @@ inline constexpr char16_t kLookupPath[] = u"/vantor/rsinfo/checkRsInfo.jsp";
 // reachable", which makes the dialog fall back to the endpoint stored last time.
 inline constexpr char16_t kLookupFailedReply[] =
     u"result:false\ncode:404\nmessage:Failed to access to the URL page.";
+
+// A lookup reply is a few short lines; a longer one is not a reply of the login web
+// server (and decoding a huge one could exhaust a 32-bit program's memory).
+inline constexpr size_t kMaxLookupReplyBytes = 64 * 1024;
 
 // Keys of the reply lines, tested in this order, each only at the start of a line.
 inline constexpr char16_t kReplyResultKey[] = u"result:";

@@ -355,7 +355,8 @@ TEST_F(LoginE2eTest, InvalidIdsAreRefusedBeforeAnyRequest) {
 // used, and left as it was.
 struct FallbackCase {
     const char* name;
-    bool webAnswers404;  // else nothing listens at either URL
+    bool webAnswers;  // else nothing listens at either URL
+    LoginAnswer answer;
 };
 
 // Test names in ctest show the case's name, not its bytes.
@@ -366,13 +367,15 @@ class LoginFallbackTest : public LoginE2eTest,
 
 TEST_P(LoginFallbackTest, StoredRelayEndpointIsUsed) {
     const FallbackCase& c = GetParam();
-    StartClassroom({}, c.webAnswers404);
+    StartClassroom({}, c.webAnswers);
     std::vector<std::string> config{"[default]",
                                     "loginhttps=https://127.0.0.1:" + std::to_string(ClosedPort()),
                                     "loginhttp=http://127.0.0.1:" + std::to_string(ClosedPort())};
-    if (c.webAnswers404) {
+    if (c.webAnswers) {
         config = WebConfig();
-        m_classroom->LoginWeb()->SetAnswer(LoginAnswer::kStatus404);
+        m_classroom->LoginWeb()->SetAnswer(c.answer);
+        // A reply the pad wrongly took would send it to a relay server that is not there.
+        m_classroom->LoginWeb()->SetRelayEndpoint(kLoopback, ClosedPort());
     }
     const std::string port = std::to_string(m_classroom->RelayPort());
     StartProgram(config, {"[default]", std::string("rsip=") + kLoopback, "rsport=" + port});
@@ -382,7 +385,7 @@ TEST_P(LoginFallbackTest, StoredRelayEndpointIsUsed) {
 
     ASSERT_TRUE(Log().WaitFor(RelayConnection(), kRelayTime))
         << "the stored relay endpoint was not used";
-    if (c.webAnswers404) {
+    if (c.webAnswers) {
         // Both schemes were asked, HTTPS first.
         const std::vector<SimEvent> events = m_classroom->Log().Events();
         std::vector<std::string> schemes;
@@ -395,12 +398,15 @@ TEST_P(LoginFallbackTest, StoredRelayEndpointIsUsed) {
     EXPECT_NE(stored.find("rsport=" + port), std::string::npos) << stored;
 }
 
-INSTANTIATE_TEST_SUITE_P(WebServerDown, LoginFallbackTest,
-                         ::testing::Values(FallbackCase{"NothingListens", false},
-                                           FallbackCase{"BothSchemesAnswer404", true}),
-                         [](const ::testing::TestParamInfo<FallbackCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    WebServerDown, LoginFallbackTest,
+    ::testing::Values(FallbackCase{"NothingListens", false, {}},
+                      FallbackCase{"BothSchemesAnswer404", true, LoginAnswer::kStatus404},
+                      // Far more than any lookup reply: refused unread.
+                      FallbackCase{"BothSchemesAnswerTooMuch", true, LoginAnswer::kOversized}),
+    [](const ::testing::TestParamInfo<FallbackCase>& info) {
+        return std::string(info.param.name);
+    });
 
 // The log-in's windows at a scale factor: the dialog, a message box and the loading
 // window, measured and photographed.

@@ -69,7 +69,8 @@ Web servers (login page pointing at the relay; update pages with --update-folder
   --no-https              HTTP only
   --cert FILE, --key FILE certificate and key for HTTPS (scripts/make-sim-cert makes
                           them in build/sim-cert)
-  --login-answer A        accept, code1, code2, unknown, no-result, 302, 404
+  --login-answer A        accept, code1, code2, unknown, no-result, 302, 404,
+                          oversized (the accept lines and a megabyte of filler)
   --login-crlf            reply lines end in CR LF
   --login-quoted          reply values in double quotes
   --login-delay-ms N      a slow reply
@@ -106,7 +107,7 @@ const std::map<std::string, LoginAnswer> kLoginAnswers{
     {"accept", LoginAnswer::kAccept},          {"code1", LoginAnswer::kRefuseCode1},
     {"code2", LoginAnswer::kRefuseCode2},      {"unknown", LoginAnswer::kUnknownMessage},
     {"no-result", LoginAnswer::kNoResultLine}, {"302", LoginAnswer::kStatus302},
-    {"404", LoginAnswer::kStatus404}};
+    {"404", LoginAnswer::kStatus404},          {"oversized", LoginAnswer::kOversized}};
 
 // Web switches that act on the servers once they exist.
 struct WebSwitches {

@@ -17,6 +17,7 @@ constexpr char kNotFoundBody[] = "<html><body>404 Not Found</body></html>";
 constexpr int kStatusFound = 302;
 constexpr int kStatusNotFound = 404;
 constexpr int kStatusOk = 200;
+constexpr size_t kOversizedBodyBytes = 1024 * 1024;
 
 std::string ToHex(const Md5Digest& digest) {
     static const char kDigits[] = "0123456789abcdef";
@@ -97,7 +98,8 @@ std::string CLoginWebServer::ReplyBody(LoginAnswer answer) const {
     switch (answer) {
         case LoginAnswer::kAccept:
         case LoginAnswer::kNoResultLine:
-            if (answer == LoginAnswer::kAccept) lines.emplace_back("result", "true");
+        case LoginAnswer::kOversized:
+            if (answer != LoginAnswer::kNoResultLine) lines.emplace_back("result", "true");
             lines.emplace_back("code", "0");
             lines.emplace_back("message", kSuccessMessage);
             lines.emplace_back("rsip", m_strRelayAddress);
@@ -120,6 +122,8 @@ std::string CLoginWebServer::ReplyBody(LoginAnswer answer) const {
         if (!body.empty()) body += m_bCrLf ? "\r\n" : "\n";
         body += line.first + ":" + (m_bQuoted ? "\"" + line.second + "\"" : line.second);
     }
+    if (answer == LoginAnswer::kOversized)
+        while (body.size() < kOversizedBodyBytes) body += "\nfiller:" + std::string(120, 'x');
     return Utf8ToCodePage(body, m_strCodePage);
 }
 
@@ -182,6 +186,8 @@ const char* CLoginWebServer::LoginAnswerName(LoginAnswer answer) {
             return "status302";
         case LoginAnswer::kStatus404:
             return "status404";
+        case LoginAnswer::kOversized:
+            return "oversized";
     }
     return "unknown";
 }

@@ -22,6 +22,7 @@ enum class LoginAnswer {
     kNoResultLine,    // the accept lines without the result line
     kStatus302,       // status 302 to another page
     kStatus404,       // status 404
+    kOversized,       // the accept lines followed by a megabyte of filler lines
 };
 
 // One request as the server saw it.
