@@ -50,8 +50,9 @@ int CTCPSocket::Receive(void* lpBuf, int nBufLen, int nFlags) {
         const int read = CAsyncSocket::Receive(buffer + got, nBufLen - got, nFlags);
         if (read == SOCKET_ERROR) return SOCKET_ERROR;
         if (read == 0) {
-            if (++empty >= kMaxEmptyReads) return 0;
+            ++empty;
             Sleep(kEmptyReadPauseMs);
+            if (empty >= kMaxEmptyReads) return 0;
             continue;
         }
         got += read;
