@@ -29,10 +29,10 @@ void CImageButton::SetTooltip(const wchar_t* text) {
     ::SendMessageW(m_hTooltip, TTM_ACTIVATE, TRUE, 0);
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
-    tool.uFlags = 0;
-    tool.hwnd = m_hWnd;
-    tool.uId = 0;
-    ::GetClientRect(m_hWnd, &tool.rect);
+    // The whole button is the tool, whatever size it takes later.
+    tool.uFlags = TTF_IDISHWND;
+    tool.hwnd = ::GetParent(m_hWnd) != nullptr ? ::GetParent(m_hWnd) : m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
     tool.lpszText = const_cast<wchar_t*>(m_strTooltip.c_str());
     ::SendMessageW(m_hTooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     ::SendMessageW(m_hTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));

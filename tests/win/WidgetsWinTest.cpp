@@ -246,10 +246,23 @@ TEST(ImageButton, StatePrecedenceTooltipAndAltF4) {
     wchar_t text[80] = {};
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
-    tool.hwnd = button.m_hWnd;
+    tool.hwnd = parent;  // the whole button is the tool
+    tool.uId = reinterpret_cast<UINT_PTR>(button.m_hWnd);
     tool.lpszText = text;
     SendMessageW(button.Tooltip(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
     EXPECT_STREQ(text, L"원격제어");
+
+    // Resting the pointer on the button, anywhere on it, brings the tooltip up.
+    button.MoveWindow(0, 0, 120, 60);
+    SetCursorPos(100, 45);
+    button.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(100, 45));
+    const DWORD start = GetTickCount();
+    while (!IsWindowVisible(button.Tooltip()) && GetTickCount() - start < 5000) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(20);
+    }
+    EXPECT_TRUE(IsWindowVisible(button.Tooltip())) << "no tooltip over the grown button";
 
     button.SendMessage(WM_SYSKEYDOWN, VK_F4, 0x20000000);
     EXPECT_TRUE(IsWindow(parent)) << "Alt+F4 on a button closed its window";
