@@ -38,6 +38,7 @@ void CMemBitmap::Build(int width, int height, int bitsPerPixel) {
     HDC screen = ::GetDC(desktop);
     m_dc = ::CreateCompatibleDC(screen);
     if (m_dc == nullptr) {
+        m_nWidth = m_nHeight = m_nImageSize = 0;
         ::ReleaseDC(desktop, screen);
         return;
     }
@@ -68,7 +69,8 @@ void CMemBitmap::Build(int width, int height, int bitsPerPixel) {
         ::GetObjectW(m_hBitmap, sizeof(description), &description);
         m_nImageSize = description.bmWidthBytes * height;
     } else {
-        m_nImageSize = 0;
+        // No pixels: the sizes say so, for every reader that bounds its work by them.
+        m_nWidth = m_nHeight = m_nImageSize = 0;
     }
     ::ReleaseDC(desktop, screen);
 }

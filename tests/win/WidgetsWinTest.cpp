@@ -63,6 +63,13 @@ TEST(MemBitmap, SizesDepthsAndKeptPixels) {
     EXPECT_EQ(entry.rgbRed, 128);
     EXPECT_EQ(grey.Info()->bmiHeader.biClrUsed, 256u);
     EXPECT_EQ(grey.m_nImageSize, 12 * 10) << "rows padded to 4 bytes";
+
+    // A size no memory can hold leaves no pixels, and sizes that say so.
+    grey.Create(60000, 60000, 32);
+    EXPECT_EQ(grey.m_pBits, nullptr);
+    EXPECT_EQ(grey.m_nWidth, 0);
+    EXPECT_EQ(grey.m_nHeight, 0);
+    EXPECT_EQ(grey.m_nImageSize, 0);
 }
 
 HWND WaitForBox(const wchar_t* caption) {
