@@ -2,6 +2,8 @@
 #include "panel/PanelGeometry.h"
 #include "panel/PanelModes.h"
 #include "panel/TavrelDlg_win.h"
+#include "protocol/PeerContract.h"
+#include "protocol/TextCommand.h"
 
 #include "shell/PumpMessages_win.h"
 #include "widgets/ShowMessageBox_win.h"
@@ -66,6 +68,13 @@ bool CTavrelDlg::StopRemoteViewer() { return NotAvailableYet(L"remote viewer"); 
 bool CTavrelDlg::StartScreenUp() { return NotAvailableYet(L"screen up"); }
 
 bool CTavrelDlg::StopScreenUp() { return NotAvailableYet(L"screen up"); }
+
+void CTavrelDlg::SendScreenUpParameters() {
+    const std::u16string width = DecimalText(::GetSystemMetrics(SM_CXSCREEN));
+    const std::u16string height = DecimalText(::GetSystemMetrics(SM_CYSCREEN));
+    OnSendPacket(AfxToWide(
+        MakeCommand(kCmdScreenUpParams, {width, height, kArgScreenUpFull, kArgScreenUpResize})));
+}
 
 void CTavrelDlg::RestartScreenUpForDisplay() {
     if (g_bScreenUp) NotAvailableYet(L"screen up");

@@ -364,8 +364,10 @@ void CTavrelDlg::OnWindowPosChanging(WINDOWPOS* position) {
 }
 
 void CTavrelDlg::OnDisplayChange(int width, int height) {
-    RestartScreenUpForDisplay();
+    // The lectern PC learns the new sizes before a restarted capture sends frames of them.
+    SendScreenUpParameters();
     OnSendPacket(L"[RC00010]" + std::to_wstring(width) + L"," + std::to_wstring(height));
+    RestartScreenUpForDisplay();
     RECT window;
     ::GetWindowRect(m_hWnd, &window);
     if (tavrel::CornerOffScreen(ToRect(window), width, height)) {

@@ -124,7 +124,10 @@ class CTavrelDlg : public CDialogEx {
     bool StopRemoteViewer();
     bool StartScreenUp();
     bool StopScreenUp();
-    // Screen up follows a display change: new parameters and a new capture thread.
+    // Tells the lectern PC the screen-up picture size (the pad's primary screen); sent
+    // again on every display change, whether or not screen up is on.
+    void SendScreenUpParameters();
+    // Screen up follows a display change with a new capture thread when it runs.
     void RestartScreenUpForDisplay();
     bool ToggleSoundUp();
     bool OpenNoteTool();

@@ -96,6 +96,32 @@ TEST_F(SessionTest, KeyboardAndMonitorAreRefusedWithoutRemoteControl) {
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
 }
 
+// A display change tells the lectern PC the new picture size for screen up (even with
+// screen up off) and then the pad's new screen size, in that order.
+TEST_F(SessionTest, DisplayChangeSendsTheScreenUpParametersThenTheScreenSize) {
+    StartClassroom();
+    StartProgram();
+    LogIn();
+    const std::string panel = WaitSessionUp();
+    ASSERT_FALSE(panel.empty());
+    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00023]"), 10s)) << "no monitor choice";
+    const uint64_t before = Log().LastSeq();
+    // WM_DISPLAYCHANGE with 32 bits per pixel and the Xvfb screen's 1024 x 768.
+    ASSERT_EQ(UiDriver({"post", panel, "0x7E", "32", std::to_string(1024 | (768 << 16))}).exitCode,
+              0);
+    auto parameters = Log().WaitFor(Received("lectern", "[RC00008]"), 10s, before);
+    ASSERT_TRUE(parameters) << "no screen-up parameters after the display change";
+    EXPECT_EQ(parameters->Text("args"), "1024,768,full,resize");
+    auto size = Log().WaitFor(Received("lectern", "[RC00010]"), 10s, before);
+    ASSERT_TRUE(size) << "no screen size after the display change";
+    EXPECT_EQ(size->Text("args"), "1024,768");
+    EXPECT_LT(parameters->seq, size->seq);
+    EXPECT_FALSE(Log().WaitFor(Received("lectern", "[RC00009]"), 1s, before))
+        << "screen up was started by a display change";
+    AnswerExitQuestion(panel, kYesButton);
+    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
+}
+
 // The monitor button is offered only by a lectern program with monitor selection that
 // reports more than one monitor.
 struct MonitorCase {

@@ -166,6 +166,7 @@ int Usage() {
         "  visible HWND ID           1 when the control is shown, else 0\n"
         "  syscommand HWND ID        choose a system-menu item\n"
         "  key HWND VK               post a key press and release\n"
+        "  post HWND MSG WPARAM LPARAM   post any message (numbers: decimal or 0x...)\n"
         "  close HWND\n",
         stderr);
     return kExitUsage;
@@ -232,6 +233,11 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(hwnd, WM_KEYDOWN, vk, 1);
         PostMessageW(hwnd, WM_KEYUP, vk, 0xC0000001);
         return kExitOk;
+    }
+    if (command == L"post" && argc == 6) {
+        const BOOL posted = PostMessageW(ParseHandle(argv[2]), wcstoul(argv[3], nullptr, 0),
+                                         wcstoul(argv[4], nullptr, 0), wcstol(argv[5], nullptr, 0));
+        return posted ? kExitOk : kExitNotFound;
     }
     if (command == L"close" && argc == 3) {
         PostMessageW(ParseHandle(argv[2]), WM_CLOSE, 0, 0);
