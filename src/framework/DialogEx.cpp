@@ -1,5 +1,8 @@
 #include "framework/DialogEx.h"
 
+#include "framework/Afx.h"
+#include "framework/WinApp.h"
+
 CDialogEx::CDialogEx(UINT templateId, CWnd* parent)
     : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
 
@@ -20,13 +23,26 @@ const DLGTEMPLATE* LoadTemplate(UINT templateId) {
     if (loaded == nullptr) return nullptr;
     return static_cast<const DLGTEMPLATE*>(::LockResource(loaded));
 }
+
+// The owner of a modal dialog shown without a parent: the window the teacher was
+// working in, that is the main window's last active pop-up (the main window itself,
+// the log-in dialog over it, ...). The dialog disables it while it is up, so nothing
+// behind a question can be pressed, and gives it back the activation afterwards.
+HWND SafeOwner() {
+    CWinApp* app = AfxGetApp();
+    HWND main = app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
+    if (main == nullptr || !::IsWindow(main)) return nullptr;
+    while (main != nullptr && (::GetWindowLongW(main, GWL_STYLE) & WS_CHILD) != 0)
+        main = ::GetParent(main);
+    return main != nullptr ? ::GetLastActivePopup(main) : nullptr;
+}
 }  // namespace
 
 INT_PTR CDialogEx::DoModal() {
     m_bModal = true;
     const DLGTEMPLATE* dialogTemplate = LoadTemplate(m_nIDTemplate);
     if (dialogTemplate == nullptr) return -1;
-    HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+    HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : SafeOwner();
     INT_PTR result =
         ::DialogBoxIndirectParamW(AfxGetInstanceHandle(), dialogTemplate, parent,
                                   &CDialogEx::DialogProc, reinterpret_cast<LPARAM>(this));

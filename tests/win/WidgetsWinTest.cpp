@@ -1,5 +1,6 @@
 // The skinned widgets on a real Win32 (Wine): memory bitmap, message box, loading
 // window and the animated picture.
+#include "framework/WinApp.h"
 #include "resources/resource.h"
 #include "shell/ScaleFactor.h"
 #include "widgets/CustomMsgDlg_win.h"
@@ -125,6 +126,33 @@ TEST_P(MessageBoxTest, ButtonsAndResults) {
     ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(result.get(), c.expected);
     EXPECT_FALSE(IsMessageBoxOpen());
+}
+
+// A box shown without a parent belongs to the window the teacher works in: that window
+// cannot be used while the box is up, and is usable again afterwards.
+TEST_F(ScaleOne, AMessageBoxDisablesTheMainWindowWhileItIsUp) {
+    CWinApp app(L"TavrelOwnerTest");
+    HWND mainWindow = nullptr;
+    auto result = std::async(std::launch::async, [&] {
+        CWnd main;
+        main.m_hWnd = CreateWindowExW(0, L"STATIC", L"main", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100,
+                                      nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        mainWindow = main.m_hWnd;
+        app.m_pMainWnd = &main;
+        const int answer = ShowMessageBox(L"소유자", L"TavrelOwned", MB_OK);
+        app.m_pMainWnd = nullptr;
+        const bool enabledAfter = IsWindowEnabled(main.m_hWnd) != FALSE;
+        DestroyWindow(main.m_hWnd);
+        main.m_hWnd = nullptr;
+        return enabledAfter ? answer : -2;
+    });
+    HWND box = WaitForBox(L"TavrelOwned");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), mainWindow);
+    EXPECT_FALSE(IsWindowEnabled(mainWindow)) << "the main window stayed usable behind the box";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(result.get(), IDOK) << "-2: the main window stayed disabled after the box";
 }
 
 INSTANTIATE_TEST_SUITE_P(
