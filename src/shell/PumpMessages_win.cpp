@@ -13,6 +13,9 @@ void PumpMessages(DWORD milliseconds) {
             }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            // Checked after every message: a queue that never empties (a timer whose
+            // handler outlasts its period) must not hold the caller past its time.
+            if (GetTickCount() - start > milliseconds) return;
         }
         // Unsigned difference: correct across the 49-day wrap of the tick count.
         const DWORD elapsed = GetTickCount() - start;

@@ -245,6 +245,9 @@ int WriteIniText(const wchar_t* section, const wchar_t* name, const wchar_t* val
 }
 
 void RegisterHighDpiLayer(const wchar_t* exePath, const wchar_t* flag) {
+    // Without a path (one too long to be known) the flag would land in the key's
+    // unnamed value, where it means nothing and could overwrite someone else's.
+    if (exePath == nullptr || *exePath == L'\0') return;
     CRegistry registry(HKEY_CURRENT_USER);
     if (!registry.OpenKey(Wide(kCompatLayersKey)) && !registry.CreateKey(Wide(kCompatLayersKey))) {
         return;

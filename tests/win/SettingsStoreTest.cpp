@@ -248,6 +248,14 @@ TEST_F(HighDpiLayerTest, AddsFlagOnlyWhenMissing) {
     }
 }
 
+// A path that could not be known (empty) registers nothing, not even in the key's
+// unnamed value.
+TEST_F(HighDpiLayerTest, AnUnknownPathRegistersNothing) {
+    m_exePath.clear();
+    RegisterHighDpiLayer(L"", Wide(kHighDpiAwareFlag));
+    EXPECT_EQ(L"<missing>", Stored());
+}
+
 // A key of our own below HKCU, removed afterwards.
 class RegistryTest : public ::testing::Test {
   protected:

@@ -67,6 +67,36 @@ TEST(PumpMessages, KeepsWindowsServedAndWaitsTheWholeTime) {
     DestroyWindow(window);
 }
 
+// A window that posts itself a new message for every one it handles: the queue never
+// empties, and the pause must still end on time.
+LRESULT CALLBACK RepostingWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP) {
+        Sleep(1);
+        PostMessageW(hwnd, WM_APP, 0, 0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST(PumpMessages, AQueueThatNeverEmptiesStillEndsThePause) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = RepostingWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TavrelReposting";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_APP, 0, 0);
+    const DWORD start = GetTickCount();
+    PumpMessages(300);
+    EXPECT_LT(GetTickCount() - start, 5000u) << "the pause did not end";
+    DestroyWindow(window);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
 TEST(PumpMessages, AQuitRequestEndsTheWaitAndIsKept) {
     PostQuitMessage(7);
     const DWORD start = GetTickCount();
