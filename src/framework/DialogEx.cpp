@@ -32,6 +32,9 @@ HWND SafeOwner() {
     CWinApp* app = AfxGetApp();
     HWND main = app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
     if (main == nullptr || !::IsWindow(main)) return nullptr;
+    // Only a window of this thread: owning across threads would join their input and
+    // let one thread's modal loop wait on the other's.
+    if (::GetWindowThreadProcessId(main, nullptr) != ::GetCurrentThreadId()) return nullptr;
     while (main != nullptr && (::GetWindowLongW(main, GWL_STYLE) & WS_CHILD) != 0)
         main = ::GetParent(main);
     return main != nullptr ? ::GetLastActivePopup(main) : nullptr;

@@ -155,6 +155,29 @@ TEST_F(ScaleOne, AMessageBoxDisablesTheMainWindowWhileItIsUp) {
     EXPECT_EQ(result.get(), IDOK) << "-2: the main window stayed disabled after the box";
 }
 
+// From another thread than the main window's, a box has no owner: owning across
+// threads would tie the two threads' input together.
+TEST_F(ScaleOne, AMessageBoxFromAnotherThreadLeavesTheMainWindowAlone) {
+    CWinApp app(L"TavrelOwnerTest");
+    CWnd main;
+    main.m_hWnd = CreateWindowExW(0, L"STATIC", L"main", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(main.m_hWnd, nullptr);
+    app.m_pMainWnd = &main;
+    auto result = std::async(std::launch::async,
+                             [&] { return ShowMessageBox(L"다른 스레드", L"TavrelOther", MB_OK); });
+    HWND box = WaitForBox(L"TavrelOther");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(main.m_hWnd));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(result.get(), IDOK);
+    app.m_pMainWnd = nullptr;
+    DestroyWindow(main.m_hWnd);
+    main.m_hWnd = nullptr;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Types, MessageBoxTest,
     ::testing::Values(
