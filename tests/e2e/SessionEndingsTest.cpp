@@ -9,6 +9,9 @@ using namespace sessiontest;
 
 namespace {
 
+// A lectern PC that greets and then says nothing: a press of the touch button leaves
+// the button as it is (a recent lectern program reports the state itself), and the
+// keep-alive gives up after 40 s of silence, at the first tick after that.
 TEST_F(SessionTest, SilentLecternEndsTheSessionAfterFortySeconds) {
     ClassroomOptions options;
     options.lectern.misbehaviour = LecternMisbehaviour::kSilentAfterGreeting;
@@ -129,6 +132,8 @@ TEST_F(SessionTest, LecternStallingInsideAFrameEndsTheProgram) {
     ExpectFatalMessage(kTextTeacherLost);
 }
 
+// The lectern PC hangs up while the pad still answers its display description: the
+// answer fails to send, and that must end the session as loudly as a reported close.
 TEST_F(SessionTest, LecternHangingUpBeforeTheDisplayAnswerEndsTheProgram) {
     ClassroomOptions options;
     options.lectern.misbehaviour = LecternMisbehaviour::kHangUpAfterDescribing;
@@ -149,6 +154,7 @@ TEST_F(SessionTest, LecternEndingTheSessionShowsItsMessage) {
     ExpectFatalMessage("수업이 끝났습니다.");
 }
 
+// A malformed end notice is no reason to go: the teacher is told and asked.
 TEST_F(SessionTest, MalformedEndNoticeAsksBeforeEnding) {
     StartClassroom();
     StartProgram();
@@ -174,6 +180,8 @@ TEST_F(SessionTest, RelayEndingTheSessionEndsTheProgram) {
     ExpectFatalMessage(kTextTeacherLost);
 }
 
+// Nothing listens at the relay's address: the panel shows (so the message is not left
+// alone on an empty screen) and the program ends with the Wi-Fi message.
 TEST_F(SessionTest, RefusedRelayConnectionShowsThePanelAndEnds) {
     StartClassroom();
     m_classroom->Relay()->Stop();

@@ -220,7 +220,6 @@ INSTANTIATE_TEST_SUITE_P(Scales, PanelScaleTest,
                          });
 
 // A lectern program that reports the switches: the buttons show what it reports.
-
 TEST_F(SessionTest, RecentLecternDecidesTheSwitchButtons) {
     StartClassroom();
     StartProgram();
@@ -255,16 +254,8 @@ TEST_F(SessionTest, RecentLecternDecidesTheSwitchButtons) {
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
 }
 
-// A lectern PC that greets and then says nothing: a press of the touch button leaves
-
-// the button as it is (a recent lectern program reports the state itself), and the
-
-// keep-alive gives up after 40 s of silence, at the first tick after that.
-
 // An older lectern program reports nothing: the pad flips its buttons itself, and it
-
 // has no monitor selection.
-
 TEST_F(SessionTest, OlderLecternLeavesTheSwitchButtonsToThePad) {
     ClassroomOptions options;
     options.lectern.version = u"2.0.1.1027";
@@ -294,16 +285,6 @@ TEST_F(SessionTest, OlderLecternLeavesTheSwitchButtonsToThePad) {
     AnswerExitQuestion(panel, kYesButton);
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
 }
-
-// The lectern PC hangs up while the pad still answers its display description: the
-
-// answer fails to send, and that must end the session as loudly as a reported close.
-
-// A malformed end notice is no reason to go: the teacher is told and asked.
-
-// Nothing listens at the relay's address: the panel shows (so the message is not left
-
-// alone on an empty screen) and the program ends with the Wi-Fi message.
 
 }  // namespace
 
