@@ -1,7 +1,9 @@
 // The program's web client on the real WinINet (Wine) against the simulated classroom's
 // web servers on 127.0.0.1: http-probe sends one request exactly as the login dialog
 // does and prints what the client handed back.
-#if defined(TAVREL_HAVE_CLASSROOM_SIM)
+#if !defined(TAVREL_HAVE_CLASSROOM_SIM)
+#error "the end-to-end tests need tools/classroom-sim"
+#endif
 
 #include "Classroom.h"
 #include "Harness.h"
@@ -242,5 +244,3 @@ TEST_F(HttpClientE2eTest, DownloadOfOneWholePieceWithItsFileName) {
 }
 
 }  // namespace
-
-#endif  // TAVREL_HAVE_CLASSROOM_SIM

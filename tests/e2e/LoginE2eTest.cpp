@@ -2,7 +2,9 @@
 // login web server sees, what the teacher sees on a refusal or a bad ID, the fall-back
 // to the stored relay endpoint, and the dialog, message box and loading window at two
 // scale factors (screenshots in out/e2e/).
-#if defined(TAVREL_HAVE_CLASSROOM_SIM)
+#if !defined(TAVREL_HAVE_CLASSROOM_SIM)
+#error "the end-to-end tests need tools/classroom-sim"
+#endif
 
 #include "Classroom.h"
 #include "Harness.h"
@@ -470,5 +472,3 @@ INSTANTIATE_TEST_SUITE_P(Scales, LoginScaleTest,
                          });
 
 }  // namespace
-
-#endif  // TAVREL_HAVE_CLASSROOM_SIM

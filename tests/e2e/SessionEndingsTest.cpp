@@ -1,7 +1,9 @@
 // Every way a session ends, each with the message the teacher sees: a silent or
 // vanished lectern PC or relay server, their end notices and refusals, and the exit
 // question.
-#if defined(TAVREL_HAVE_CLASSROOM_SIM)
+#if !defined(TAVREL_HAVE_CLASSROOM_SIM)
+#error "the end-to-end tests need tools/classroom-sim"
+#endif
 
 #include "SessionFixture.h"
 
@@ -262,5 +264,3 @@ TEST_F(SessionTest, AfterARefusalAndHangUpTheSecondLogInReachesTheLectern) {
 }
 
 }  // namespace
-
-#endif  // TAVREL_HAVE_CLASSROOM_SIM

@@ -50,8 +50,10 @@ class StartupTest : public ::testing::Test {
         EXPECT_EQ(process.ExitCode(), 0);
     }
 
+    // The number of top-level windows of the class; -1 when the listing itself failed.
     int CountWindows(const char* windowClass) {
         RunResult list = UiDriver({"list", "--class", windowClass});
+        if (list.exitCode != 0) return -1;
         int lines = 0;
         for (char c : list.out) lines += c == '\n';
         return list.out.empty() ? 0 : lines + 1;

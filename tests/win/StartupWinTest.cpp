@@ -51,17 +51,31 @@ TEST(CommandLine, AutostartSwitchAndItsArgument) {
     g_nAutostart = 0;
 }
 
+int g_nServed = 0;
+
+LRESULT CALLBACK CountingWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP) ++g_nServed;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
 TEST(PumpMessages, KeepsWindowsServedAndWaitsTheWholeTime) {
-    HWND window = CreateWindowExW(0, L"STATIC", L"pump", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CountingWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TavrelPumpCounter";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  wc.hInstance, nullptr);
     ASSERT_NE(window, nullptr);
-    PostMessageW(window, WM_SETTEXT, 0, 0);  // harmless, proves dispatch happened
+    g_nServed = 0;
+    ASSERT_TRUE(PostMessageW(window, WM_APP, 0, 0));
     PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
     const DWORD start = GetTickCount();
     PumpMessages(2000);
     const DWORD elapsed = GetTickCount() - start;
     MSG left;
     EXPECT_FALSE(PeekMessageW(&left, nullptr, 0, 0, PM_NOREMOVE)) << "messages left waiting";
+    EXPECT_EQ(g_nServed, 1) << "the window's message was not dispatched";
     EXPECT_GE(elapsed, 2000u);
     EXPECT_LT(elapsed, 10000u) << "the pump did not come back";
     DestroyWindow(window);

@@ -151,6 +151,8 @@ TEST_F(TcpSocketTest, ConnectToAClosedPortReportsRefused) {
     ExpectDeliveredOnOwnerThread(owner);
 }
 
+// Two frames arrive together and the owner reads both on the first notice. The notice
+// posted for the second frame is then stale; passed on, it would have the owner block in
 // a read for data that never comes.
 TEST_F(TcpSocketTest, AReadNoticeForDataAlreadyTakenIsNotPassedOn) {
     UINT port = 0;
@@ -298,10 +300,8 @@ TEST_F(TcpSocketTest, AHandedOverConnectionKeepsWorkingWithEventsOnTheNewThread)
 
     EXPECT_EQ(borrower.Owner().Received()[0].m_strText, u"[RC00014]");
     EXPECT_EQ(borrower.Owner().Received()[1].m_strText, u"[RC00015]");
-    for (const SocketEvent& e : borrower.Owner().Events())
-        if (e.message == kWmSocketReceive) {
-            EXPECT_EQ(e.threadId, borrower.ThreadId());
-        }
+    // The notices went to the borrower's window only, none to the lender's.
+    EXPECT_GT(borrower.Owner().Count(kWmSocketReceive), 0u);
     EXPECT_EQ(owner.Count(kWmSocketReceive), readsBefore);
 
     // And back again: events return to this thread.
@@ -312,9 +312,6 @@ TEST_F(TcpSocketTest, AHandedOverConnectionKeepsWorkingWithEventsOnTheNewThread)
     SendPacket(client, CPacket(u"[RC00005]"));
     ASSERT_TRUE(PumpUntil([&] { return owner.Received().size() == 2; }));
     EXPECT_EQ(owner.Received()[1].m_strText, u"[RC00005]");
-    const std::vector<SocketEvent> events = owner.Events();
-    EXPECT_EQ(events.back().threadId, GetCurrentThreadId());
-    EXPECT_NE(borrower.ThreadId(), GetCurrentThreadId());
     ExpectDeliveredOnOwnerThread(owner);
     ExpectDeliveredOnOwnerThread(borrower.Owner());
 }
