@@ -313,8 +313,7 @@ TEST_F(ResourcesTest, MainDialogTemplateNamesTheProgramClass) {
 INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 // The panel's template only opens once its class is registered under the program's
-// name, as start-up does from the system dialog class; the placeholder line must fit
-// the ready text in one line in either language. Needs a display, like every test
+// name, as start-up does from the system dialog class. Needs a display, like every test
 // here that opens a window.
 TEST_F(ResourcesTest, MainDialogOpensWithTheProgramClass) {
     WNDCLASSW dialogClass = {};
