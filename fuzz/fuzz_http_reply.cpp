@@ -77,11 +77,19 @@ void FuzzTexts(const std::u16string& text) {
         Check(!parts.object.empty() && parts.object[0] == u'/');
     }
     std::string encoded;
-    if (EncodeFormText(text, encoded)) Check(encoded.size() <= kMaxEncodedFormLength);
+    const bool encodable = EncodeFormText(text, encoded);
+    if (encodable) Check(encoded.size() <= kMaxEncodedFormLength);
     std::u16string object;
-    BuildRequestObject(u"/p", text, object);
+    // The object is the page, then the query when there is one; only an unencodable
+    // form refuses.
+    Check(BuildRequestObject(u"/p", text, object) == encodable);
+    if (encodable) {
+        Check(object.compare(0, 2, u"/p") == 0);
+        Check(object.size() == 2 || (object[2] == u'?' && object.size() <= 3 + encoded.size()));
+    }
     Check(DownloadNameFromDisposition(text).size() <= text.size());
-    ResultForStatus(ParseStatusCode(text));
+    const int32_t result = ResultForStatus(ParseStatusCode(text));
+    Check(result == kHttpOk || result == kHttpRedirected || result == kHttpBadStatus);
 }
 
 }  // namespace

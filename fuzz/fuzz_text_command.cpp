@@ -20,7 +20,13 @@ void CheckFields(const std::u16string& source, const std::vector<std::u16string>
         Check(!f.empty());
         Check(f.find(kArgumentSeparator) == std::u16string::npos);
         joined += f;
-        DecimalPrefix(f);
+        const int32_t value = DecimalPrefix(f);
+        // A field of at most nine digits reads as exactly its number.
+        if (f.size() <= 9 && f.find_first_not_of(u"0123456789") == std::u16string::npos) {
+            int32_t expected = 0;
+            for (char16_t c : f) expected = expected * 10 + (c - u'0');
+            Check(value == expected);
+        }
     }
     std::u16string withoutSeparators;
     for (char16_t c : source)
