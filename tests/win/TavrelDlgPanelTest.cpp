@@ -247,6 +247,20 @@ TEST_P(PanelLayoutTest, DockedHiddenUntilUpThenFoldsAndOpens) {
     GetClientRect(panel, &client);
     EXPECT_EQ(client.right, c.width - 2) << "a thin border and no title bar";
     EXPECT_EQ(client.bottom, c.height - 2);
+    if (c.scale == 1.0f) {
+        // Some of the design's places written out here, apart from the program's table.
+        const struct {
+            int id;
+            RECT rect;
+        } design[] = {{1628, {132, 0, 171, 34}},
+                      {1001, {22, 51, 72, 115}},
+                      {1003, {96, 54, 152, 82}},
+                      {1008, {98, 202, 148, 266}}};
+        for (const auto& d : design) {
+            const RECT actual = ChildRect(panel, d.id);
+            EXPECT_TRUE(EqualRect(&actual, &d.rect)) << "control " << d.id;
+        }
+    }
     for (int i = 0; i < tavrel::kPanelControlCount; ++i) {
         const tavrel::PanelControl& control = tavrel::kPanelControls[i];
         const tavrel::Rect expected = tavrel::ScaledControlRect(control, c.scale);
