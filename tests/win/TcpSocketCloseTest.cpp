@@ -261,22 +261,24 @@ TEST_F(TcpSocketTest, APeerThatStopsReadingEndsTheWriteAfterTheStallLimit) {
 TEST_F(TcpSocketTest, AConnectionOpenedDuringTheLastWordsSurvivesTheClose) {
     UINT port = 0;
     SOCKET listener = PlainListener(port);
+    // The second connection is completed by the listener's backlog; nobody accepts it.
     UINT secondPort = 0;
     SOCKET secondListener = PlainListener(secondPort);
+    HANDLE sendNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const std::vector<uint8_t> refusal = FrameBytes(CPacket(u"[UR00001]1,refused"));
     std::thread peerThread([&] {
         SOCKET c = accept(listener, nullptr, nullptr);
+        // Only once the client stopped dispatching, so that no read notice takes it.
+        WaitForSingleObject(sendNow, kGuardMs);
         send(c, reinterpret_cast<const char*>(refusal.data()), int(refusal.size()), 0);
         WaitForSingleObject(done, kGuardMs);
         closesocket(c);
-        SOCKET second = accept(secondListener, nullptr, nullptr);
-        WaitForSingleObject(done, kGuardMs);
-        closesocket(second);
     });
     COwnerWindow owner;
     CCloseProbe client;
-    ASSERT_EQ(Connect(client, owner, port), 0);
+    const LPARAM connected = Connect(client, owner, port);
+    SetEvent(sendNow);
     // The refusal is waiting unread when the close is reported.
     DWORD pending = 0;
     const DWORD start = GetTickCount();
@@ -284,22 +286,27 @@ TEST_F(TcpSocketTest, AConnectionOpenedDuringTheLastWordsSurvivesTheClose) {
         Sleep(kPumpSliceMs);
         client.IOCtl(FIONREAD, &pending);
     }
-    ASSERT_EQ(pending, refusal.size());
-    owner.m_onReceive = [&](CTCPSocket& s) {
-        CPacket packet;
-        ReceivePacket(s, packet);
-        s.Close();
-        OpenConnection(s, owner.m_hWnd, kLoopback, secondPort);
-    };
-    client.OnClose(0);
+    if (connected == 0 && pending == refusal.size()) {
+        owner.m_onReceive = [&](CTCPSocket& s) {
+            CPacket packet;
+            ReceivePacket(s, packet);
+            s.Close();
+            OpenConnection(s, owner.m_hWnd, kLoopback, secondPort);
+        };
+        client.OnClose(0);
 
-    EXPECT_NE(client.m_hSocket, INVALID_SOCKET) << "the new connection was closed";
-    EXPECT_EQ(owner.Count(kWmSocketClosed), 0u);
-    EXPECT_TRUE(PumpUntil([&] { return owner.Count(kWmSocketConnected) > 1; }));
-    EXPECT_NE(client.m_hSocket, INVALID_SOCKET);
+        EXPECT_NE(client.m_hSocket, INVALID_SOCKET) << "the new connection was closed";
+        EXPECT_EQ(owner.Count(kWmSocketClosed), 0u);
+        EXPECT_TRUE(PumpUntil([&] { return owner.Count(kWmSocketConnected) > 1; }));
+        EXPECT_NE(client.m_hSocket, INVALID_SOCKET);
+    }
+    EXPECT_EQ(connected, 0);
+    EXPECT_EQ(pending, refusal.size());
+    SetEvent(sendNow);
     SetEvent(done);
     peerThread.join();
     closesocket(listener);
     closesocket(secondListener);
+    CloseHandle(sendNow);
     CloseHandle(done);
 }
