@@ -327,9 +327,7 @@ bool CTavrelDlg::OnSessionTimer(UINT_PTR id) {
                             m_strTeacherPort + L")");
             return true;
         case kTimerRelayTimeout:
-            ::KillTimer(m_hWnd, kTimerRelayTimeout);
-            HideLoading();
-            QuitWithMessage(AfxLoadString(IDS_RELAY_UNREACHABLE));
+            RelayLost();
             return true;
         default:
             return false;

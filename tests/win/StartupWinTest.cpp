@@ -51,6 +51,17 @@ TEST(CommandLine, AutostartSwitchAndItsArgument) {
     g_nAutostart = 0;
 }
 
+// A message-only window of a class of its own with the given procedure.
+HWND MessageWindow(const wchar_t* className, WNDPROC procedure) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = className;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                           nullptr);
+}
+
 int g_nServed = 0;
 
 LRESULT CALLBACK CountingWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -59,13 +70,7 @@ LRESULT CALLBACK CountingWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 }
 
 TEST(PumpMessages, KeepsWindowsServedAndWaitsTheWholeTime) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = CountingWndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TavrelPumpCounter";
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  wc.hInstance, nullptr);
+    HWND window = MessageWindow(L"TavrelPumpCounter", CountingWndProc);
     ASSERT_NE(window, nullptr);
     g_nServed = 0;
     ASSERT_TRUE(PostMessageW(window, WM_APP, 0, 0));
@@ -93,13 +98,7 @@ LRESULT CALLBACK RepostingWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 }
 
 TEST(PumpMessages, AQueueThatNeverEmptiesStillEndsThePause) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = RepostingWndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TavrelReposting";
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  wc.hInstance, nullptr);
+    HWND window = MessageWindow(L"TavrelReposting", RepostingWndProc);
     ASSERT_NE(window, nullptr);
     PostMessageW(window, WM_APP, 0, 0);
     const DWORD start = GetTickCount();

@@ -118,13 +118,7 @@ TEST_F(TcpSocketTest, ACloseReportedBeforeTheLastFramesStillDeliversThem) {
     ASSERT_EQ(Connect(client, owner, port), 0);
     SetEvent(sendNow);
     // Wait for the bytes without dispatching, so that no read notice comes first.
-    DWORD pending = 0;
-    const DWORD start = GetTickCount();
-    while (pending < frames.size() && GetTickCount() - start < kGuardMs) {
-        Sleep(kPumpSliceMs);
-        client.IOCtl(FIONREAD, &pending);
-    }
-    ASSERT_EQ(pending, frames.size());
+    ASSERT_EQ(WaitUnread(client, frames.size()), frames.size());
     client.OnClose(0);
     SetEvent(done);
     peerThread.join();
@@ -280,12 +274,7 @@ TEST_F(TcpSocketTest, AConnectionOpenedDuringTheLastWordsSurvivesTheClose) {
     const LPARAM connected = Connect(client, owner, port);
     SetEvent(sendNow);
     // The refusal is waiting unread when the close is reported.
-    DWORD pending = 0;
-    const DWORD start = GetTickCount();
-    while (pending < refusal.size() && GetTickCount() - start < kGuardMs) {
-        Sleep(kPumpSliceMs);
-        client.IOCtl(FIONREAD, &pending);
-    }
+    const DWORD pending = WaitUnread(client, refusal.size());
     if (connected == 0 && pending == refusal.size()) {
         owner.m_onReceive = [&](CTCPSocket& s) {
             CPacket packet;

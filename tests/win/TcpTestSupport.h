@@ -142,6 +142,18 @@ inline void ExpectDeliveredOnOwnerThread(const COwnerWindow& owner) {
     }
 }
 
+// Waits, without dispatching anything, until the socket holds `bytes` unread bytes;
+// what it holds when the guard runs out.
+inline DWORD WaitUnread(CTCPSocket& socket, size_t bytes) {
+    DWORD pending = 0;
+    const DWORD start = GetTickCount();
+    while (pending < bytes && GetTickCount() - start < kGuardMs) {
+        Sleep(kPumpSliceMs);
+        socket.IOCtl(FIONREAD, &pending);
+    }
+    return pending;
+}
+
 // A plain blocking WinSock listener on 127.0.0.1.
 inline SOCKET PlainListener(UINT& port) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
