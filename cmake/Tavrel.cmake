@@ -1,14 +1,15 @@
 # Source collection rules shared by every target.
 #
 # A source file either includes <windows.h> or it does not. Files that do carry the
-# suffix _win; every other .cpp under src/ (outside the framework, which is Win32 only,
-# and the resources) is portable and goes into tavrel_core, built natively and by both
+# suffix _win; every other .cpp under src/ (outside the framework, whose files are all
+# _win, and the resources) is portable and goes into tavrel_core, built natively and by both
 # mingw compilers.
 set(TAVREL_SRC ${CMAKE_CURRENT_LIST_DIR}/../src)
 get_filename_component(TAVREL_SRC ${TAVREL_SRC} ABSOLUTE)
 
-# Sub-systems that belong to the main program (the updater has its own folder).
-set(TAVREL_CORE_DIRS shell protocol connection login panel viewer screenup notetool widgets)
+# Sub-systems that belong to the main program (the updater has its own folder). A
+# folder is listed once it exists: viewer, screenup and notetool join with their code.
+set(TAVREL_CORE_DIRS shell protocol connection login panel widgets)
 
 function(tavrel_collect out_portable out_win)
   set(portable)

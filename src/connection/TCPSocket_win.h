@@ -3,15 +3,11 @@
 // connection with SendPacket and ReceivePacket, each in one blocking transfer.
 #pragma once
 
-#include "framework/AsyncSocket.h"
+#include "framework/AsyncSocket_win.h"
+#include "shell/ProgramMessages.h"
 
 class CPacket;
 
-// Messages sent (synchronously) to the owner window; wParam is the CTCPSocket.
-constexpr UINT kWmSocketAccept = 32769;     // a connection can be accepted; lParam 0
-constexpr UINT kWmSocketConnected = 32770;  // connect finished; lParam the WinSock error, 0 = ok
-constexpr UINT kWmSocketReceive = 32771;    // data can be read; lParam 0
-constexpr UINT kWmSocketClosed = 32772;     // peer closed; the socket is already closed here
 
 // Events selected while no frame is in transfer.
 constexpr long kSocketIdleEvents = FD_READ | FD_CONNECT | FD_CLOSE;  // 49

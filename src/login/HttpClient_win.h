@@ -2,7 +2,7 @@
 // updater names itself differently and keeps its dialog alive while a download runs.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 #include "login/HttpClient.h"
 
 #include <wininet.h>

@@ -4,7 +4,7 @@
 // what it found and closes with IDOK; the caller then reads the ID and the endpoint.
 #pragma once
 
-#include "framework/DialogEx.h"
+#include "framework/DialogEx_win.h"
 #include "login/HttpClient.h"
 #include "login/RelayLookup.h"
 #include "widgets/ImageButton_win.h"

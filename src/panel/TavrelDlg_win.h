@@ -11,7 +11,7 @@
 #pragma once
 
 #include "connection/TCPSocket_win.h"
-#include "framework/DialogEx.h"
+#include "framework/DialogEx_win.h"
 #include "panel/RHInfo_win.h"
 #include "widgets/ImageButton_win.h"
 

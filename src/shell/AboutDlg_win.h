@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/DialogEx.h"
+#include "framework/DialogEx_win.h"
 
 // The about box, shown from the main dialog's system menu.
 class CAboutDlg : public CDialogEx {

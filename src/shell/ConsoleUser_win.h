@@ -3,7 +3,7 @@
 // pad.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // in the chosen language, and an immediate end.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 void InstallCrashHandler();
 LONG WINAPI TavrelUnhandledExceptionFilter(EXCEPTION_POINTERS* exception);

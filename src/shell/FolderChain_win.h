@@ -1,7 +1,7 @@
 // Creating a folder and every folder above it that is missing.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // the same executable file.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 // Returns the count after the increment; above 1 means another instance runs.
 LONG IncrementInstanceCount();

@@ -1,6 +1,6 @@
 #include "shell/OsVersion_win.h"
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <lm.h>
 

@@ -1,7 +1,7 @@
 // The pad's own IPv4 address as the lectern PC should see it.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // Where the running executable lives.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 

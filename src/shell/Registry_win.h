@@ -2,7 +2,7 @@
 // object owns its key handle and closes it when it goes away.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <cstdint>
 #include <string>

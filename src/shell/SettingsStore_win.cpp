@@ -1,6 +1,6 @@
 #include "shell/SettingsStore_win.h"
 
-#include "framework/WinApp.h"
+#include "framework/WinApp_win.h"
 #include "shell/IniEncoding.h"
 #include "shell/Registry_win.h"
 #include "shell/SettingsValues.h"

@@ -3,7 +3,7 @@
 // and the per-user compatibility-layer list. Names and defaults: SettingsValues.h.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 

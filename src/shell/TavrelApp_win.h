@@ -2,7 +2,7 @@
 // dialog modally; the program ends when it closes.
 #pragma once
 
-#include "framework/WinApp.h"
+#include "framework/WinApp_win.h"
 #include "shell/TavrelCommandLineInfo_win.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/CommandLineInfo.h"
+#include "framework/CommandLineInfo_win.h"
 
 #include <string>
 

@@ -2,6 +2,6 @@
 // links TestHooksNone_win.cpp, in which they do nothing.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 void TestHookMainDialogShown(HWND dialog);

@@ -2,7 +2,7 @@
 // names), and the wide-string form of SplitText.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 #include <vector>

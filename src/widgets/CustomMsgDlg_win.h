@@ -2,7 +2,7 @@
 // and one to three image buttons. Shown through ShowMessageBox, one at a time.
 #pragma once
 
-#include "framework/DialogEx.h"
+#include "framework/DialogEx_win.h"
 #include "widgets/ImageButton_win.h"
 
 #include <string>

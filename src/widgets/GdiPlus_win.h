@@ -2,7 +2,7 @@
 // stretched draw of a bitmap.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 // Starts GDI+ for the lifetime of the object (nesting is allowed).
 class CGdiPlusSession {

@@ -3,7 +3,7 @@
 // ordinary button notifications.
 #pragma once
 
-#include "framework/Button.h"
+#include "framework/Button_win.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // text. Created once and kept; the teacher cannot close it.
 #pragma once
 
-#include "framework/DialogEx.h"
+#include "framework/DialogEx_win.h"
 #include "widgets/PictureEx_win.h"
 
 #include <string>

@@ -3,7 +3,7 @@
 // bottom-up; a 32-bit pixel is blue, green, red and an unused byte.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <vector>
 

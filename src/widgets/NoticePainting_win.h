@@ -1,7 +1,7 @@
 // The framed dark background shared by the wait notice and the loading window.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 constexpr COLORREF kNoticeFrameColour = RGB(38, 48, 69);
 constexpr COLORREF kNoticeFillColour = RGB(20, 32, 54);

@@ -3,7 +3,7 @@
 // disposal.
 #pragma once
 
-#include "framework/Static.h"
+#include "framework/Static_win.h"
 
 #include <ocidl.h>
 #include <olectl.h>

@@ -1,7 +1,7 @@
 // CWaitMsgDlg: a small borderless one-line notice, created and destroyed by its user.
 #pragma once
 
-#include "framework/DialogEx.h"
+#include "framework/DialogEx_win.h"
 
 class CWaitMsgDlg : public CDialogEx {
   public:

@@ -2,7 +2,7 @@
 // its colours and fonts, the teacher-ID checks before any request, the status line, the
 // topmost timer, and the lookup over HTTPS, then HTTP, with the endpoint it stores or
 // recalls. The web requests go to a scripted stand-in of the login web server.
-#include "framework/WinApp.h"
+#include "framework/WinApp_win.h"
 #include "login/LoginDlg_win.h"
 #include "login/RelayLookup.h"
 #include "resources/resource.h"

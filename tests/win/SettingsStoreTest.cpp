@@ -1,6 +1,6 @@
 // The settings store on the real registry and real files, in a fresh folder under the
 // temporary folder.
-#include "framework/WinApp.h"
+#include "framework/WinApp_win.h"
 #include "shell/IniEncoding.h"
 #include "shell/Registry_win.h"
 #include "shell/SettingsStore_win.h"

@@ -2,7 +2,7 @@
 // pump, the shared instance counter and the one-box-at-a-time rule.
 #include <winsock2.h>
 
-#include "framework/WinApp.h"
+#include "framework/WinApp_win.h"
 #include "shell/InstanceGuard_win.h"
 #include "shell/Language_win.h"
 #include "shell/NetworkStartup_win.h"

@@ -1,6 +1,6 @@
 // The skinned widgets on a real Win32 (Wine): memory bitmap, message box, loading
 // window and the animated picture.
-#include "framework/WinApp.h"
+#include "framework/WinApp_win.h"
 #include "resources/resource.h"
 #include "shell/ScaleFactor.h"
 #include "widgets/CustomMsgDlg_win.h"

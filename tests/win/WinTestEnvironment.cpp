@@ -1,7 +1,7 @@
 // What the program's start-up does before any window exists, done once for the
 // Windows tests: the common controls (the resources ask for version 6 of them, whose
 // classes exist only once the library is initialised), COM and GDI+.
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 #include "widgets/GdiPlus_win.h"
 
 #include <commctrl.h>

@@ -1,4 +1,4 @@
-#include "framework/AsyncSocket.h"
+#include "framework/AsyncSocket_win.h"
 
 #include <ws2tcpip.h>
 

@@ -2,7 +2,7 @@
 // application profile in the registry and the start-up/exit hooks of the program.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 

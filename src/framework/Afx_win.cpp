@@ -1,9 +1,9 @@
 #include <winsock2.h>
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
-#include "framework/WinApp.h"
-#include "framework/Wnd.h"
+#include "framework/WinApp_win.h"
+#include "framework/Wnd_win.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
-#include "framework/WinApp.h"
+#include "framework/WinApp_win.h"
 
-#include "framework/CommandLineInfo.h"
-#include "framework/Wnd.h"
+#include "framework/CommandLineInfo_win.h"
+#include "framework/Wnd_win.h"
 
 #include <shellapi.h>
 

@@ -7,7 +7,7 @@
 
 #include <winsock2.h>
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // CWnd: a thin owner of a window handle with a virtual message hook.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 

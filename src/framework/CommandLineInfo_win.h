@@ -3,7 +3,7 @@
 // keeps what it was given.
 #pragma once
 
-#include "framework/Afx.h"
+#include "framework/Afx_win.h"
 
 #include <string>
 

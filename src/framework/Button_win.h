@@ -2,7 +2,7 @@
 // dialog template.
 #pragma once
 
-#include "framework/Wnd.h"
+#include "framework/Wnd_win.h"
 
 class CButton : public CWnd {
   public:

@@ -1,7 +1,7 @@
-#include "framework/DialogEx.h"
+#include "framework/DialogEx_win.h"
 
-#include "framework/Afx.h"
-#include "framework/WinApp.h"
+#include "framework/Afx_win.h"
+#include "framework/WinApp_win.h"
 
 CDialogEx::CDialogEx(UINT templateId, CWnd* parent)
     : m_nIDTemplate(templateId), m_pParentWnd(parent) {}

@@ -1,4 +1,4 @@
-#include "framework/Wnd.h"
+#include "framework/Wnd_win.h"
 
 std::wstring CWnd::GetWindowText() const {
     int length = ::GetWindowTextLengthW(m_hWnd);

@@ -3,7 +3,7 @@
 // other message reaches OnMessage first.
 #pragma once
 
-#include "framework/Wnd.h"
+#include "framework/Wnd_win.h"
 
 class CDialogEx : public CWnd {
   public:
