@@ -8,7 +8,6 @@
 
 class CPacket;
 
-
 // Events selected while no frame is in transfer.
 constexpr long kSocketIdleEvents = FD_READ | FD_CONNECT | FD_CLOSE;  // 49
 // A read that gets no bytes is retried after a pause; this many empty reads in a row

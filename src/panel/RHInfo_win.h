@@ -1,15 +1,17 @@
-// CRHInfo: what the pad knows of the lectern PC's screen and of the running remote
-// session. The main dialog holds it for its whole life; the remote session's threads
-// hold pointers to it.
+// CRHInfo: what the pad knows of the lectern PC's screen (the portable part, filled by
+// the session) with the frame buffer and the threads of the running remote session.
+// The main dialog holds it for its whole life; the remote session's threads hold
+// pointers to it.
 #pragma once
 
+#include "panel/RemoteScreen.h"
 #include "widgets/MemBitmap_win.h"
 
 #include <string>
 
 class CWinThread;
 
-class CRHInfo {
+class CRHInfo : public CRemoteScreen {
   public:
     CRHInfo();
     ~CRHInfo();
@@ -28,19 +30,7 @@ class CRHInfo {
     CWinThread* m_pViewThread = nullptr;
     CWinThread* m_pControlThread = nullptr;
     CRITICAL_SECTION m_csFrame;
-    long long m_dtLastRecv = 0;  // wall-clock seconds; 0 = never
     CMemBitmap m_bmFrame;
-    int m_nBitsPerPixel = 32;
-    int m_nScreenWidth = 0;
-    int m_nScreenHeight = 0;
-    int m_nOriginX = 0;
-    int m_nOriginY = 0;
-    int m_nTileWidth = 0;
-    int m_nTileHeight = 0;
-    int m_nMonitorCount = 0;
-    int m_nMonitor = -1;  // 1-based; -1 = the whole screen
-    RECT m_rcMonitor{0, 0, 0, 0};
-    std::wstring m_strPeerVersion = L"0";
     int m_nConnMode = -1;
     int m_bRemoteOn = 0;
 };

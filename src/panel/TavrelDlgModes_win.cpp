@@ -5,6 +5,7 @@
 #include "protocol/PeerContract.h"
 #include "protocol/TextCommand.h"
 
+#include "shell/ProgramMessages.h"
 #include "shell/PumpMessages_win.h"
 #include "widgets/ShowMessageBox_win.h"
 
@@ -16,9 +17,6 @@ namespace {
 constexpr DWORD kRemotePauseMs = 2000;
 constexpr DWORD kScreenUpPauseMs = 2000;
 constexpr DWORD kTabTipRestartPauseMs = 500;
-constexpr UINT kMsgSendText = 32968;      // to the control thread: send this text
-constexpr UINT kMsgChangeMonitor = 2239;  // to the viewer window
-constexpr WPARAM kNoticeMarker = 74565;
 
 constexpr wchar_t kOpenVerb[] = L"open";
 constexpr wchar_t kTaskKill[] = L"taskkill";
@@ -72,8 +70,8 @@ bool CTavrelDlg::StopScreenUp() { return NotAvailableYet(L"screen up"); }
 void CTavrelDlg::SendScreenUpParameters() {
     const std::u16string width = DecimalText(::GetSystemMetrics(SM_CXSCREEN));
     const std::u16string height = DecimalText(::GetSystemMetrics(SM_CYSCREEN));
-    OnSendPacket(AfxToWide(
-        MakeCommand(kCmdScreenUpParams, {width, height, kArgScreenUpFull, kArgScreenUpResize})));
+    OnSendPacket(
+        MakeCommand(kCmdScreenUpParams, {width, height, kArgScreenUpFull, kArgScreenUpResize}));
 }
 
 void CTavrelDlg::RestartScreenUpForDisplay() {
@@ -87,11 +85,11 @@ bool CTavrelDlg::OpenNoteTool() { return NotAvailableYet(L"note tool"); }
 // ---------------------------------------------------------------- commands
 
 namespace {
-tavrel::ModeState CurrentState(const CTavrelDlg& dialog, bool socketOpen, HWND viewer) {
+tavrel::ModeState CurrentState(CTavrelDlg& dialog, bool socketOpen, HWND viewer) {
     tavrel::ModeState state;
     state.remoteRuns = dialog.m_info.m_pViewThread != nullptr;
     state.screenUpRuns = g_bScreenUp;
-    state.teacherLinked = dialog.m_bTeacherLinked;
+    state.teacherLinked = dialog.m_pSession->TeacherLinked();
     state.teacherSocketOpen = socketOpen;
     state.viewerWindowExists = viewer != nullptr;
     return state;
@@ -114,8 +112,8 @@ void CTavrelDlg::PauseButton(CImageButton& button, DWORD milliseconds) {
 }
 
 void CTavrelDlg::OnRemoteControlCommand() {
-    const tavrel::ModeDecision decision = tavrel::DecideRemoteControl(
-        CurrentState(*this, m_sockTeacher.m_hSocket != INVALID_SOCKET, ViewerWindow()));
+    const tavrel::ModeDecision decision =
+        tavrel::DecideRemoteControl(CurrentState(*this, m_linkTeacher.IsOpen(), ViewerWindow()));
     switch (decision.action) {
         case tavrel::ModeAction::Refuse:
             ShowRefusal(decision.text, decision.secondText);
@@ -195,7 +193,7 @@ void CTavrelDlg::OnMonitorCommand() {
         return;
     }
     if (decision.action == tavrel::ModeAction::Run) {
-        ::PostMessageW(viewer, kMsgChangeMonitor, kNoticeMarker,
+        ::PostMessageW(viewer, kWmChangeMonitor, kNoticeMarker,
                        static_cast<LPARAM>(m_info.m_nMonitor));
     }
 }
@@ -207,29 +205,12 @@ void CTavrelDlg::OnPadSwitchCommand(int buttonId) {
                                         ? tavrel::PadSwitch::StudentTouch
                                         : tavrel::PadSwitch::Broadcast;
     CImageButton& button = buttonId == tavrel::kIdStudentTouch ? m_btnStudentTouch : m_btnBroadcast;
-    const tavrel::SwitchPlan plan = tavrel::PlanSwitch(which, button.GetCheck() == BST_CHECKED,
-                                                       AfxToU16(m_info.m_strPeerVersion));
+    const tavrel::SwitchPlan plan =
+        tavrel::PlanSwitch(which, button.GetCheck() == BST_CHECKED, m_info.m_strPeerVersion);
     // Older lectern programs never report the new state, so the button shows it at once;
     // newer ones confirm it and the button follows their report.
     if (plan.setCheckNow) button.SetCheck(plan.newCheck ? BST_CHECKED : BST_UNCHECKED);
-    SendToLectern(AfxToWide(plan.text));
+    // While remote control holds the connection, the session sends through it.
+    m_pSession->SendPanelCommand(plan.text);
     PauseButton(button, tavrel::SwitchPauseMs(which));
-}
-
-// While remote control runs the connection belongs to the control thread, which sends
-// for the panel.
-void CTavrelDlg::SendToLectern(const std::wstring& text) {
-    if (m_info.m_pControlThread != nullptr) {
-        PostToControlThread(text);
-        return;
-    }
-    OnSendPacket(text);
-}
-
-bool CTavrelDlg::PostToControlThread(const std::wstring& text) {
-    // The control thread takes the copy out of the message and frees it; it is built
-    // together with the remote viewer.
-    (void)text;
-    (void)kMsgSendText;
-    return NotAvailableYet(L"control thread");
 }

@@ -3,7 +3,10 @@
 #include "panel/TavrelDlg_win.h"
 
 #include "resources/Pictures.h"
+#include "protocol/PeerContract.h"
+#include "protocol/TextCommand.h"
 #include "resources/resource.h"
+#include "shell/ProgramMessages.h"
 #include "shell/ScaleFactor.h"
 #include "shell/SettingsStore_win.h"
 #include "shell/SettingsValues.h"
@@ -14,7 +17,6 @@
 
 namespace {
 
-constexpr UINT_PTR kTimerKeepOnTop = 2;
 constexpr UINT kKeepOnTopMs = 100;
 
 constexpr COLORREF kPanelColor = RGB(29, 36, 52);
@@ -23,13 +25,9 @@ constexpr COLORREF kLineColor = RGB(0, 0, 0);
 constexpr COLORREF kCaptionColor = RGB(3, 207, 227);
 constexpr int kBoldWeight = 700;
 
-constexpr WPARAM kNoticeMarker = 74565;  // 0x12345: the notices of the remote session
-
 constexpr wchar_t kPngResourceType[] = L"BIN_PNG";
 
 int S(int design) { return Scaled(design); }
-
-std::wstring Wide(const char16_t* text) { return AfxToWide(std::u16string(text)); }
 
 // A PNG from the resource module, decoded by GDI+ (null when missing or undecodable).
 Gdiplus::Bitmap* LoadPngResource(UINT id) {
@@ -67,8 +65,8 @@ tavrel::Rect ToRect(const RECT& r) { return tavrel::Rect{r.left, r.top, r.right,
 
 void CTavrelDlg::ComputeScaleFactor() {
     const std::wstring configured =
-        ReadIniText(Wide(tavrel::kSectionDefault).c_str(), Wide(tavrel::kKeyScaleFactor).c_str(),
-                    L"", g_strConfigIniPath);
+        ReadIniText(AfxToWide(tavrel::kSectionDefault).c_str(),
+                    AfxToWide(tavrel::kKeyScaleFactor).c_str(), L"", g_strConfigIniPath);
     g_fScaleFactor = tavrel::ChooseScaleFactor(
         ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), AfxToU16(configured));
 }
@@ -366,7 +364,7 @@ void CTavrelDlg::OnWindowPosChanging(WINDOWPOS* position) {
 void CTavrelDlg::OnDisplayChange(int width, int height) {
     // The lectern PC learns the new sizes before a restarted capture sends frames of them.
     SendScreenUpParameters();
-    OnSendPacket(L"[RC00010]" + std::to_wstring(width) + L"," + std::to_wstring(height));
+    OnSendPacket(MakeCommand(kCmdPadScreenSize, {DecimalText(width), DecimalText(height)}));
     RestartScreenUpForDisplay();
     RECT window;
     ::GetWindowRect(m_hWnd, &window);

@@ -1,10 +1,10 @@
 #include "panel/TavrelDlg_win.h"
 
 #include "login/LoginDlg_win.h"
-#include "login/TeacherId.h"
 #include "panel/PanelGeometry.h"
 #include "resources/resource.h"
 #include "shell/AboutDlg_win.h"
+#include "shell/ProgramMessages.h"
 #include "shell/ProgramPath_win.h"
 #include "shell/SettingsStore_win.h"
 #include "shell/SettingsValues.h"
@@ -14,25 +14,18 @@
 
 namespace {
 constexpr UINT kSysCommandMask = 0xFFF0;
-constexpr UINT_PTR kTimerKeepOnTop = 2;
-
-// Notices of the remote session's communication window.
-constexpr UINT kMsgTouchState = 33071;
-constexpr UINT kMsgBroadcastState = 33072;
-constexpr UINT kMsgMonitorButton = 33074;
-constexpr UINT kMsgIgnoredA = 33173;
-constexpr UINT kMsgIgnoredB = 33174;
 
 constexpr wchar_t kErrorCaption[] = L"Error";
 
-std::wstring Wide(const char16_t* text) { return AfxToWide(std::u16string(text)); }
 }  // namespace
 
-volatile bool g_bScreenUp = false;
-volatile bool g_bSoundUp = false;
+std::atomic<bool> g_bScreenUp{false};
+std::atomic<bool> g_bSoundUp{false};
 CTavrelDlg* g_pMainDlg = nullptr;
 
-CTavrelDlg::CTavrelDlg(CWnd* parent) : CDialogEx(IDD_VANTORTAVREL_DIALOG, parent) {}
+CTavrelDlg::CTavrelDlg(CWnd* parent) : CDialogEx(IDD_VANTORTAVREL_DIALOG, parent) {
+    CreateSession();
+}
 
 CTavrelDlg::~CTavrelDlg() {
     if (g_pMainDlg == this) g_pMainDlg = nullptr;
@@ -46,11 +39,13 @@ void CTavrelDlg::OnCancel() { OnExitRequest(IDCANCEL); }
 BOOL CTavrelDlg::OnInitDialog() {
     m_bShowPanel = false;
     ShowWindow(SW_HIDE);
-    SetWindowText(Wide(tavrel::kProgramName).c_str());
-    RegisterHighDpiLayer(ModulePath().c_str(), Wide(tavrel::kHighDpiAwareFlag).c_str());
-    PrepareIniFile(Wide(tavrel::kConfigIniName).c_str(), g_strConfigIniPath);
+    SetWindowText(AfxToWide(tavrel::kProgramName).c_str());
+    RegisterHighDpiLayer(ModulePath().c_str(), AfxToWide(tavrel::kHighDpiAwareFlag).c_str());
+    PrepareIniFile(AfxToWide(tavrel::kConfigIniName).c_str(), g_strConfigIniPath);
     EnsureSettingIni();
-    PrepareIniFile(Wide(tavrel::kSettingIniName).c_str(), g_strSettingIniPath);
+    PrepareIniFile(AfxToWide(tavrel::kSettingIniName).c_str(), g_strSettingIniPath);
+    m_linkRelay.SetOwner(m_hWnd);
+    m_linkTeacher.SetOwner(m_hWnd);
     LoadStoredRelayEndpoint();
     ComputeScaleFactor();
     CreatePanelControls();
@@ -72,12 +67,9 @@ BOOL CTavrelDlg::OnInitDialog() {
     }
     // The crash-test build breaks in here, while the log-in is on screen.
     TestHookMainDialogShown(m_hWnd);
-    if (!m_bWithoutSession) {
-        if (!LogIn()) {
-            ::PostQuitMessage(0);
-            return TRUE;
-        }
-        StartRelayConnection();
+    if (!m_bWithoutSession && !m_pSession->Begin()) {
+        ::PostQuitMessage(0);
+        return TRUE;
     }
     DockPanel();
     LayoutButtons();
@@ -90,33 +82,33 @@ BOOL CTavrelDlg::OnInitDialog() {
 void CTavrelDlg::LoadStoredRelayEndpoint() {
     tavrel::RelayEndpointSetting endpoint = tavrel::RelayEndpointWithoutFile();
     if (::GetFileAttributesW(g_strSettingIniPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        const std::wstring section = Wide(tavrel::kSectionDefault);
-        const std::wstring ipKey = Wide(tavrel::kKeyRelayIp);
-        const std::wstring portKey = Wide(tavrel::kKeyRelayPort);
+        const std::wstring section = AfxToWide(tavrel::kSectionDefault);
+        const std::wstring ipKey = AfxToWide(tavrel::kKeyRelayIp);
+        const std::wstring portKey = AfxToWide(tavrel::kKeyRelayPort);
         endpoint = tavrel::ResolveStartupRelayEndpoint(
             AfxToU16(ReadIniText(section.c_str(), ipKey.c_str(),
-                                 Wide(tavrel::kUnsetRelayIp).c_str(), g_strSettingIniPath)),
+                                 AfxToWide(tavrel::kUnsetRelayIp).c_str(), g_strSettingIniPath)),
             AfxToU16(ReadIniText(section.c_str(), portKey.c_str(),
-                                 Wide(tavrel::kUnsetRelayPort).c_str(), g_strSettingIniPath)));
+                                 AfxToWide(tavrel::kUnsetRelayPort).c_str(), g_strSettingIniPath)));
         if (endpoint.writeIp)
             WriteIniText(section.c_str(), ipKey.c_str(), AfxToWide(endpoint.ip).c_str());
         if (endpoint.writePort)
             WriteIniText(section.c_str(), portKey.c_str(), AfxToWide(endpoint.port).c_str());
     }
-    m_strRsIp = AfxToWide(endpoint.ip);
-    m_strRsPort = AfxToWide(endpoint.port);
+    m_pSession->SetRelayEndpoint(endpoint.ip, endpoint.port);
 }
 
-bool CTavrelDlg::LogIn() {
-    const std::wstring section = Wide(tavrel::kSectionConfig);
-    const std::wstring key = Wide(tavrel::kKeyTeacherId);
+bool CTavrelDlg::LogIn(LoginOutcome& outcome) {
+    const std::wstring section = AfxToWide(tavrel::kSectionConfig);
+    const std::wstring key = AfxToWide(tavrel::kKeyTeacherId);
     CLoginDlg login(this);
     login.m_strTeacherId = ReadSettingText(section.c_str(), key.c_str(), L"");
     if (login.DoModal() != IDOK) return false;
-    m_strTeacherId = AfxToWide(tavrel::TrimLoginText(AfxToU16(login.m_strTeacherId)));
-    m_strRsIp = login.m_strRsIp;
-    m_strRsPort = login.m_strRsPort;
-    WriteSettingText(section.c_str(), key.c_str(), m_strTeacherId.c_str());
+    // The dialog hands the ID back trimmed; it is stored as the session will use it.
+    outcome.teacherId = AfxToU16(login.m_strTeacherId);
+    outcome.relayIp = AfxToU16(login.m_strRsIp);
+    outcome.relayPort = AfxToU16(login.m_strRsPort);
+    WriteSettingText(section.c_str(), key.c_str(), login.m_strTeacherId.c_str());
     return true;
 }
 
@@ -170,17 +162,17 @@ BOOL CTavrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
                 return TRUE;
             }
             return OnSessionMessage(message, wParam, lParam, result);
-        case kMsgTouchState:
+        case kWmTouchStateNotice:
             OnPadStateNotice(tavrel::kIdStudentTouch, wParam, lParam);
             return TRUE;
-        case kMsgBroadcastState:
+        case kWmBroadcastStateNotice:
             OnPadStateNotice(tavrel::kIdBroadcast, wParam, lParam);
             return TRUE;
-        case kMsgMonitorButton:
+        case kWmMonitorButtonNotice:
             OnMonitorButtonNotice(wParam, lParam);
             return TRUE;
-        case kMsgIgnoredA:
-        case kMsgIgnoredB:
+        case kWmIgnoredNoticeA:
+        case kWmIgnoredNoticeB:
             result = 1;
             return TRUE;
         case WM_DESTROY:

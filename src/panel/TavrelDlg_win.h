@@ -6,15 +6,18 @@
 //   TavrelDlg_win.cpp          start-up, message routing, exit and destruction
 //   TavrelDlgPanel_win.cpp     scale factor, buttons, docking, painting, folding
 //   TavrelDlgModes_win.cpp     the feature commands and their refusals
-//   TavrelDlgSession_win.cpp   relay and lectern PC connections, keep-alive, endings
-//   TavrelDlgCommands_win.cpp  the dispatcher of the lectern PC's commands
+//   TavrelDlgSession_win.cpp   the Windows host of the session (CTavrelSession, which
+//                              holds the relay and lectern PC logic), exit and teardown
 #pragma once
 
+#include "connection/SocketLink_win.h"
 #include "connection/TCPSocket_win.h"
 #include "framework/DialogEx_win.h"
 #include "panel/RHInfo_win.h"
+#include "panel/TavrelSession.h"
 #include "widgets/ImageButton_win.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -23,8 +26,8 @@ class CPacket;
 class CGdiPlusSession;
 
 // Set while screen up or sound up runs; polled by their capture threads.
-extern volatile bool g_bScreenUp;
-extern volatile bool g_bSoundUp;
+extern std::atomic<bool> g_bScreenUp;
+extern std::atomic<bool> g_bSoundUp;
 class CTavrelDlg;
 extern CTavrelDlg* g_pMainDlg;
 
@@ -34,7 +37,9 @@ class CTavrelDlg : public CDialogEx {
     ~CTavrelDlg() override;
 
     // Sends one text command to the lectern PC when the link is up; drops it otherwise.
-    void OnSendPacket(const std::wstring& text);
+    void OnSendPacket(const std::u16string& text);
+    // The session with the relay server and the lectern PC.
+    CTavrelSession& Session() { return *m_pSession; }
 
     // ---- shared record and panel state ----
     CRHInfo m_info;
@@ -58,36 +63,18 @@ class CTavrelDlg : public CDialogEx {
     CImageButton m_btnStudentTouch;  // 1006
     CImageButton m_btnBroadcast;     // 1008
 
-    // ---- session state ----
-    std::wstring m_strTeacherId;
-    std::wstring m_strRsIp;
-    std::wstring m_strRsPort;
+    // ---- session: TavrelDlgSession_win.cpp ----
+    // The relay and lectern PC connections; the session decides, the dialog hosts it.
     CTCPSocket m_sockRelay;
     CTCPSocket m_sockTeacher;
-    std::wstring m_strLocalIp;
-    std::wstring m_strLocalPort;
-    std::wstring m_strTeacherIp;
-    std::wstring m_strTeacherPort;
-    bool m_bRelayArmed = false;
-    bool m_bTeacherPhase = false;
-    bool m_bTeacherLinked = false;
-    // Identified to the relay server and waiting for its answer.
-    bool m_bAwaitingRelayAnswer = false;
+    CSocketLink m_linkRelay{m_sockRelay};
+    CSocketLink m_linkTeacher{m_sockTeacher};
+    std::unique_ptr<ISessionHost> m_pSessionHost;
+    std::unique_ptr<CTavrelSession> m_pSession;
 
-    // ---- session: TavrelDlgSession_win.cpp ----
-    // Connects to the relay server (after log-in and after a re-login).
-    void StartRelayConnection();
     // The session's window messages (socket notices, the remote session's requests and
     // the timers 3, 6 and 7); TRUE when the message was one of them.
     BOOL OnSessionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    LRESULT OnSocketConnected(WPARAM wParam, LPARAM lParam);       // 32770
-    LRESULT OnSocketReceive(WPARAM wParam, LPARAM lParam);         // 32771
-    LRESULT OnSocketClosed(WPARAM wParam, LPARAM lParam);          // 32772
-    LRESULT OnSendPacketRequest(WPARAM wParam, LPARAM lParam);     // 32977
-    LRESULT OnSocketHandedBack(WPARAM wParam, LPARAM lParam);      // 33069
-    LRESULT OnRemoteConnectionLost(WPARAM wParam, LPARAM lParam);  // 3124
-    // Timers 3, 6 and 7; false for any other timer.
-    bool OnSessionTimer(UINT_PTR id);
     // Commands 1 (Enter), 2 (Esc), 1628 (close button) and the close request (WM_CLOSE,
     // given as 2): asks before ending once the panel shows. Always TRUE (handled).
     BOOL OnExitRequest(UINT command);
@@ -95,13 +82,6 @@ class CTavrelDlg : public CDialogEx {
     void OnSessionDestroy();
     // The viewer window of a running remote session, or null.
     HWND ViewerWindow() const;
-
-    // ---- commands: TavrelDlgCommands_win.cpp ----
-    // Runs the reaction to one packet from the lectern PC.
-    void DispatchTeacherPacket(const CPacket& packet);
-    // Screen-up acknowledgement window shared with the screen-up sender.
-    int m_nScreenUpLastAck = 0;
-    int m_nScreenUpBlocked = -1;  // -1: not blocked
 
     // ---- panel: TavrelDlgPanel_win.cpp, TavrelDlgModes_win.cpp ----
     // Set before the dialog is created to build the panel without the log-in and the
@@ -148,37 +128,21 @@ class CTavrelDlg : public CDialogEx {
 
     // ---- start-up: TavrelDlg_win.cpp ----
     void LoadStoredRelayEndpoint();
-    // Shows the log-in dialog; false when the teacher cancelled it.
-    bool LogIn();
+    // Shows the log-in dialog and stores the teacher ID; false when the teacher
+    // cancelled it.
+    bool LogIn(LoginOutcome& outcome);
 
-    // ---- session ----
+    // ---- session host: TavrelDlgSession_win.cpp ----
+    friend class CTavrelDlgSessionHost;
     void ShowLoading(UINT textId, DWORD pauseMs);
     void HideLoading();
     void RevealPanel();
-    void CloseSocket(CTCPSocket& socket);
     void QuitProgram();
-    void QuitWithMessage(const std::wstring& text);
-    void EndSession();
-    // Sends on the lectern PC's socket; a send that loses the connection ends the session.
-    void SendToLectern(const CPacket& packet);
-    void HandleRelayPacket(const CPacket& packet);
-    void OnIdentifyRequest(const std::u16string& arguments);
-    void OnLecternAddress(const std::u16string& arguments);
-    void ConnectToLectern();
-    void LogInAgain(const std::wstring& refusal);
-    // The relay server went away (or stayed silent) before saying where the lectern PC is.
-    void RelayLost();
-    bool m_bEnding = false;  // a fatal ending is under way
-
-    // ---- commands ----
-    void OnGreeting();
-    void OnPeerEndsSession(const std::u16string& arguments);
-    void OnScreenSizeReport(const std::u16string& arguments);
-    void OnMonitorsReport(const std::u16string& arguments);
-    void OnTileSizeReport(const std::u16string& arguments);
-    void OnOriginReport(const std::u16string& arguments);
-    void OnStateReport(int buttonId, const std::u16string& arguments);
-    void OnScreenUpAcknowledged(const std::u16string& arguments);
+    void CreateSession();
+    LRESULT OnSocketReceive(WPARAM wParam);
+    LRESULT OnSocketHandedBack(LPARAM lParam);
+    // Which of the session's connections a socket notice is about; false for another.
+    bool LinkOf(WPARAM socket, SessionLinkId& link) const;
 
     // ---- panel ----
     void ComputeScaleFactor();
@@ -214,7 +178,5 @@ class CTavrelDlg : public CDialogEx {
     void OnMonitorCommand();
     void ShowRefusal(unsigned text, unsigned secondText);
     void PauseButton(CImageButton& button, DWORD milliseconds);
-    void SendToLectern(const std::wstring& text);
-    bool PostToControlThread(const std::wstring& text);
     void RunTouchKeyboard();
 };

@@ -32,11 +32,11 @@ inline constexpr unsigned kWmSendText = 32968;     // control thread: send this 
 inline constexpr unsigned kWmThreadStart = 33068;  // control and viewer threads: start
 
 // ---- messages to the main dialog
-inline constexpr unsigned kWmSendSoundPacket = 32873;  // sound capture: send this packet
-inline constexpr unsigned kWmSendFramePacket = 32875;  // screen-up capture: send this packet
-inline constexpr unsigned kWmSendPacketRequest = 32977;  // wParam: heap CPacket, sent and freed
-inline constexpr unsigned kWmSocketHandedBack = 33069;   // lParam: the lent socket handle
-inline constexpr unsigned kWmTouchStateNotice = 33071;   // lParam: 1 when student touch is on
+inline constexpr unsigned kWmSendSoundPacket = 32873;       // sound capture: send this packet
+inline constexpr unsigned kWmSendFramePacket = 32875;       // screen-up capture: send this packet
+inline constexpr unsigned kWmSendPacketRequest = 32977;     // wParam: heap CPacket, sent and freed
+inline constexpr unsigned kWmSocketHandedBack = 33069;      // lParam: the lent socket handle
+inline constexpr unsigned kWmTouchStateNotice = 33071;      // lParam: 1 when student touch is on
 inline constexpr unsigned kWmBroadcastStateNotice = 33072;  // lParam: 1 when broadcast is on
 inline constexpr unsigned kWmMonitorButtonNotice = 33074;   // lParam: show the monitor button
 inline constexpr unsigned kWmIgnoredNoticeA = 33173;        // answered and otherwise ignored

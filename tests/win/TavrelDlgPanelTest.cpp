@@ -1,10 +1,13 @@
 // The control panel on its own, without log-in or session: layout at two scale
 // factors, the hidden-until-up rule, folding and unfolding, the drag strip, the
 // refusals of the control modes, the pad switches and the remote session's notices.
+#include "TcpTestSupport.h"
 #include "panel/PanelGeometry.h"
+#include "protocol/Frame.h"
 #include "panel/TavrelDlg_win.h"
 #include "resources/resource.h"
 #include "shell/ProgramPath_win.h"
+#include "shell/ProgramMessages.h"
 #include "shell/ScaleFactor.h"
 #include "shell/TestHooks_win.h"
 
@@ -22,10 +25,10 @@ void TestHookMainDialogShown(HWND) {}
 
 namespace {
 
-constexpr UINT kMsgTouchState = 33071;
-constexpr UINT kMsgBroadcastState = 33072;
-constexpr UINT kMsgMonitorButton = 33074;
-constexpr WPARAM kMarker = 74565;
+constexpr UINT kMsgTouchState = kWmTouchStateNotice;
+constexpr UINT kMsgBroadcastState = kWmBroadcastStateNotice;
+constexpr UINT kMsgMonitorButton = kWmMonitorButtonNotice;
+constexpr WPARAM kMarker = kNoticeMarker;
 constexpr int kMessageTextLabel = 1099;  // the message box's hidden copy of its text
 
 std::vector<char> ReadAll(const std::wstring& path, bool& existed) {
@@ -144,6 +147,30 @@ void SaveShot(HWND hwnd, const std::wstring& name) {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
 }
+
+// A blocking socket of the test's own lectern PC, read frame by frame.
+class CBlockingConnection : public IConnection {
+  public:
+    explicit CBlockingConnection(SOCKET socket) : m_socket(socket) {
+        const DWORD guardMs = 30000;  // only a guard against a hanging test
+        setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&guardMs),
+                   sizeof guardMs);
+    }
+    int ReceiveExactly(uint8_t* buffer, int count) override {
+        int got = 0;
+        while (got < count) {
+            const int n = recv(m_socket, reinterpret_cast<char*>(buffer) + got, count - got, 0);
+            if (n <= 0) return got;
+            got += n;
+        }
+        return got;
+    }
+    int SendPiece(const uint8_t*, int) override { return -1; }
+    void CloseConnection() override {}
+
+  private:
+    SOCKET m_socket;
+};
 
 class PanelTest : public ::testing::Test {
   protected:
@@ -358,10 +385,10 @@ TEST_F(PanelTest, RefusalsOfTheControlModes) {
         L"화면 올림 상태에서는 원격제어가 불가능합니다.\n화면 올림을 중단한 후 실행해 주세요.");
     g_bScreenUp = false;
 
-    m_dialog->m_bTeacherLinked = true;  // linked once, and the socket is gone
+    m_dialog->Session().SetTeacherLinked(true);  // linked once, and the socket is gone
     EXPECT_EQ(RefusalOf(tavrel::kIdRemote), L"Vantor Teacher와 연결이 끊어진 상태입니다.");
     EXPECT_EQ(Check(tavrel::kIdRemote), BST_UNCHECKED);
-    m_dialog->m_bTeacherLinked = false;
+    m_dialog->Session().SetTeacherLinked(false);
 
     // Only the pointer is looked at: it stands for a running remote viewer.
     int viewer = 0;
@@ -376,19 +403,45 @@ TEST_F(PanelTest, RefusalsOfTheControlModes) {
     m_dialog->m_info.m_pViewThread = nullptr;
 }
 
+// The switches reach the lectern PC on the panel's own connection. An older lectern
+// program never reports the new state, so the button flips at once; a recent one
+// confirms it, and the button waits for that report.
 TEST_F(PanelTest, BroadcastSwitchFollowsThePeerVersion) {
     Build(L"1");
     Show();
-    m_dialog->m_info.m_strPeerVersion = L"2.0.1.1027";
-    Click(tavrel::kIdBroadcast);
-    EXPECT_EQ(Check(tavrel::kIdBroadcast), BST_CHECKED) << "an old lectern never reports";
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(m_dialog->m_hWnd, tavrel::kIdBroadcast)));
-    Click(tavrel::kIdBroadcast);
-    EXPECT_EQ(Check(tavrel::kIdBroadcast), BST_UNCHECKED);
+    ASSERT_TRUE(AfxSocketInit());
+    UINT port = 0;
+    const SOCKET listener = tcptest::PlainListener(port);
+    auto accepted =
+        std::async(std::launch::async, [listener] { return accept(listener, nullptr, nullptr); });
+    ASSERT_TRUE(m_dialog->m_linkTeacher.Connect(u"127.0.0.1", static_cast<uint16_t>(port)));
+    ASSERT_EQ(accepted.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    const SOCKET lectern = accepted.get();
+    closesocket(listener);
+    ASSERT_NE(lectern, INVALID_SOCKET);
+    ASSERT_TRUE(tcptest::PumpUntil([&] { return m_dialog->m_linkTeacher.IsOpen(); }));
+    m_dialog->Session().SetTeacherLinked(true);  // stands in for the lectern PC's greeting
 
-    m_dialog->m_info.m_strPeerVersion = L"3.0.1.1004";
-    Click(tavrel::kIdBroadcast);
-    EXPECT_EQ(Check(tavrel::kIdBroadcast), BST_UNCHECKED) << "waits for the lectern's report";
+    const struct {
+        const char16_t* version;
+        int checkAfter;
+        const char16_t* sent;
+    } presses[] = {
+        {u"2.0.1.1027", BST_CHECKED, u"[RC00012]on"},
+        {u"2.0.1.1027", BST_UNCHECKED, u"[RC00012]off"},
+        {u"3.0.1.1004", BST_UNCHECKED, u"[RC00012]on"},
+    };
+    for (const auto& press : presses) {
+        m_dialog->m_info.m_strPeerVersion = press.version;
+        Click(tavrel::kIdBroadcast);
+        EXPECT_EQ(Check(tavrel::kIdBroadcast), press.checkAfter);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(m_dialog->m_hWnd, tavrel::kIdBroadcast)));
+        CPacket packet;
+        CBlockingConnection connection(lectern);
+        ASSERT_TRUE(ReadFrame(packet, connection)) << "nothing reached the lectern PC";
+        EXPECT_TRUE(packet.m_strText == press.sent) << AfxToWide(packet.m_strText);
+    }
+    closesocket(lectern);
 }
 
 TEST_F(PanelTest, NoticesOfTheRemoteSession) {
@@ -418,7 +471,7 @@ TEST_F(PanelTest, NoticesOfTheRemoteSession) {
     EXPECT_FALSE(IsWindowVisible(monitor)) << "no marker: ignored";
     SendMessageW(panel, kMsgMonitorButton, kMarker, 1);
     EXPECT_TRUE(IsWindowVisible(monitor));
-    EXPECT_EQ(SendMessageW(panel, 33173, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(panel, kWmIgnoredNoticeA, 0, 0), 1);
 }
 
 TEST_F(PanelTest, HidesOnRequestAndDocksAgainAfterADisplayChange) {
