@@ -9,6 +9,8 @@
 #include "protocol/MemoryConnection.h"
 #include "protocol/Packet.h"
 
+#include "PacketSamples.h"
+
 namespace {
 
 constexpr uint8_t kTick = 0x5B;
@@ -66,79 +68,15 @@ void ExpectSame(const CPacket& a, const CPacket& b) {
 
 void ExpectEmpty(const CPacket& p) { ExpectSame(p, CPacket()); }
 
-std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
-    std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = uint8_t(seed + i * 7);
-    return v;
-}
-
-CPacket Other(uint8_t type, std::vector<int32_t> numbers, std::vector<uint8_t> data = {}) {
-    CPacket p;
-    p.m_nType = type;
-    p.m_vNumbers = std::move(numbers);
-    p.m_vData = std::move(data);
-    if (type == 7 || type == 16)  // the only types that carry the 16-byte block
-        for (size_t i = 0; i < p.m_abBlock.size(); ++i) p.m_abBlock[i] = uint8_t(0xB0 + i);
-    return p;
-}
-
-struct Sample {
-    const char* name;
-    CPacket packet;
-    size_t payloadSize;
-};
-
-std::vector<Sample> Samples() {
-    std::vector<Sample> s;
-    s.push_back({"text", CPacket(u"[RC00003]"), 4 + 64 + 4 + 18});
-    s.push_back({"empty text", CPacket(u""), 4 + 64 + 4});
-    s.push_back(
-        {"long text", CPacket(u"[RC00001]" + std::u16string(1500, u'x')), 4 + 64 + 4 + 2 * 1509});
-    s.push_back({"two", Other(2, {1, -2, 3}), 12});
-    CPacket three = Other(3, {1, 2, 3, 4, -5}, {1, 2, 3});
-    three.m_vShorts = {1, 2, 3, 0xFFFF};
-    three.m_vData2 = {9};
-    s.push_back({"three", three, 20 + 8 + 2 + 3 + 2 + 1});
-    std::vector<KeyEventRecord> keys = {
-        {256, 65, 1, 0x1E0001}, {257, 65, 1, 0xC01E0001}, {256, 0xFFFFFFFF, 7, 0}};
-    s.push_back({"keys", CPacket(keys), 4 + 3 * 14});
-    std::vector<MouseEventRecord> mouse = {
-        {512, 0, 100, 200, 0}, {513, 1, -5, 70000, 0}, {522, 0, 3, 4, -120}};
-    s.push_back({"mouse", CPacket(mouse), 4 + 3 * 16});
-    s.push_back({"seven, flag 0", Other(7, {1, 2, 3, 4, 0, 6, 7, 8}, {1, 2, 3, 4, 5}),
-                 28 + 16 + 4 + 4 + 5});
-    s.push_back(
-        {"seven, flag 1", Other(7, {1, 2, 3, 4, 1, 6, 7}, Pattern(2000, 3)), 28 + 16 + 4 + 2000});
-    CPacket eight = Other(8, {42}, Pattern(10, 1));
-    eight.m_nUncompressedLength = 100;
-    eight.m_nFrameNumber = 7;
-    s.push_back({"eight", eight, 4 + 12 + 10});
-    CPacket nine = Other(9, {1, 2, 3}, {5});
-    nine.m_strText = u"\uD55C\uAE00 text";
-    s.push_back({"nine", nine, 12 + 4 + 2 * 7 + 4 + 1});
-    CPacket longNine = Other(9, {1, 2, 3}, Pattern(1500, 6));
-    longNine.m_strText = std::u16string(2000, u'\uAC00');
-    s.push_back({"nine, long text", longNine, 12 + 4 + 2 * 2000 + 4 + 1500});
-    s.push_back({"ten", Other(10, {5, 6}), 8});
-    const std::vector<uint8_t> pcm = Pattern(100, 9);
-    s.push_back({"sound", CPacket(uint32_t(pcm.size()), pcm.data(), 100), 4 + 4 + 100});
-    const std::vector<uint8_t> z = Pattern(3000, 4);
-    s.push_back({"frame", CPacket(uint32_t(z.size()), z.data(), 9000, 77), 12 + 3000});
-    s.push_back({"thirteen", Other(13, {1, 2}, {7, 8, 9}), 8 + 4 + 3});
-    CPacket fourteen = Other(14, {4, 5}, {1, 2});
-    fourteen.m_vUnsigned = {1, 2, 0xFFFFFFFF};
-    s.push_back({"fourteen", fourteen, 4 + 12 + 1 + 8 + 4 + 2});
-    CPacket fifteen = Other(15, {});
-    fifteen.m_nValue = -1;
-    s.push_back({"fifteen", fifteen, 8});
-    s.push_back({"sixteen", Other(16, {}, {1, 2, 3, 4}), 16 + 4 + 4});
-    return s;
-}
+using packetsamples::EveryLayout;
+using packetsamples::Other;
+using packetsamples::Pattern;
+using packetsamples::Sample;
 
 }  // namespace
 
 TEST_F(PacketFrameTest, EveryTypeRoundTripsWithItsExactSize) {
-    for (const Sample& s : Samples()) {
+    for (const Sample& s : EveryLayout()) {
         SCOPED_TRACE(s.name);
         const std::vector<uint8_t> bytes = Frame(s.packet);
         ASSERT_EQ(bytes.size(), kHeaderSize + s.payloadSize);
@@ -287,7 +225,7 @@ TEST_F(PacketFrameTest, BrokenFramesCloseAndLeaveThePacketEmpty) {
 }
 
 TEST_F(PacketFrameTest, EveryTruncatedPayloadIsRefused) {
-    for (const Sample& s : Samples()) {
+    for (const Sample& s : EveryLayout()) {
         const std::vector<uint8_t> full = Frame(s.packet);
         for (size_t keep = 0; keep < s.payloadSize; ++keep) {
             std::vector<uint8_t> b(full.begin(), full.begin() + kHeaderSize + keep);

@@ -137,32 +137,37 @@ TEST_F(TcpSocketTest, ACloseReportedBeforeTheLastFramesStillDeliversThem) {
 
 // Notices are off while a frame is read. A peer that sends the rest of the frame and
 // hangs up at that moment must still be reported once they are back on: a missed close
-// would leave the pad waiting for a lectern PC that is gone.
+// would leave the pad waiting for a lectern PC that is gone. The test turns notices off
+// itself, as the read does, and lets the peer finish and hang up only then; on the
+// loopback the peer's bytes and its close are queued here by the time it returns.
 TEST_F(TcpSocketTest, APeerClosingWhileAFrameIsReadIsStillReported) {
     UINT port = 0;
     SOCKET listener = PlainListener(port);
-    HANDLE readStarted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE sendRest = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE peerGone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const std::vector<uint8_t> frame = FrameBytes(CPacket(u"[RH10002]"));
     ASSERT_GT(frame.size(), kMidFrameBytes);
     std::thread peerThread([&] {
         SOCKET c = accept(listener, nullptr, nullptr);
         send(c, reinterpret_cast<const char*>(frame.data()), int(kMidFrameBytes), 0);
-        WaitForSingleObject(readStarted, kGuardMs);
-        Sleep(kSettleMs);  // let the reader block on the rest of the frame
+        WaitForSingleObject(sendRest, kGuardMs);
         send(c, reinterpret_cast<const char*>(frame.data() + kMidFrameBytes),
              int(frame.size() - kMidFrameBytes), 0);
         shutdown(c, SD_BOTH);
         closesocket(c);
+        SetEvent(peerGone);
     });
     COwnerWindow owner;
     std::vector<CPacket> read;
     owner.m_onReceive = [&](CTCPSocket& s) {
-        SetEvent(readStarted);
+        if (read.empty()) {
+            s.AsyncSelect(0);
+            SetEvent(sendRest);
+            WaitForSingleObject(peerGone, kGuardMs);
+        }
         CPacket packet;
         ReceivePacket(s, packet);
         read.push_back(packet);
-        // Hold on until the close has surely arrived while notices were off.
-        Sleep(kSettleMs);
     };
     CTCPSocket client;
     ASSERT_EQ(Connect(client, owner, port), 0);
@@ -175,7 +180,8 @@ TEST_F(TcpSocketTest, APeerClosingWhileAFrameIsReadIsStillReported) {
     EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
     EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
     closesocket(listener);
-    CloseHandle(readStarted);
+    CloseHandle(sendRest);
+    CloseHandle(peerGone);
 }
 
 // A peer that stops inside a frame but keeps the connection open: the read gives up

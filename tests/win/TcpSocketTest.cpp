@@ -1,6 +1,7 @@
 // The TCP transport on a real WinSock (Wine) over 127.0.0.1: frames both ways against
 // an echoing peer on its own thread, refused connects, stale read notices, and a
 // connection handed from one thread to another.
+#include "PacketSamples.h"
 #include "TcpTestSupport.h"
 
 #include <future>
@@ -10,64 +11,15 @@ using namespace tcptest;
 
 namespace {
 
-constexpr size_t kLargeFrameBytes = 300 * 1024;
-
-std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
-    std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = uint8_t(seed + i * 13 + (i >> 8));
-    return v;
-}
-
-CPacket Other(uint8_t type, std::vector<int32_t> numbers, std::vector<uint8_t> data = {}) {
-    CPacket p;
-    p.m_nType = type;
-    p.m_vNumbers = std::move(numbers);
-    p.m_vData = std::move(data);
-    if (type == 7 || type == 16)
-        for (size_t i = 0; i < p.m_abBlock.size(); ++i) p.m_abBlock[i] = uint8_t(0xC0 + i);
-    return p;
-}
-
 // One packet of every type code that has a layout, and a frame too large for one read.
 std::vector<CPacket> EveryType() {
-    std::vector<CPacket> s;
-    s.push_back(CPacket(u"[RC00013]on"));
-    s.push_back(CPacket(u""));
-    s.push_back(Other(2, {1, -2, 3}));
-    CPacket three = Other(3, {1, 2, 3, 4, -5}, {1, 2, 3});
-    three.m_vShorts = {1, 2, 3, 0xFFFF};
-    three.m_vData2 = {9, 8};
-    s.push_back(three);
-    std::vector<KeyEventRecord> keys = {{256, 65, 1, 0x1E0001}, {257, 65, 1, 0xC01E0001}};
-    s.push_back(CPacket(keys));
-    std::vector<MouseEventRecord> mouse = {{512, 0, 100, 200, 0}, {522, 0, -3, 4, -120}};
-    s.push_back(CPacket(mouse));
-    s.push_back(Other(7, {1, 2, 3, 4, 0, 6, 7, 8}, {1, 2, 3}));
-    s.push_back(Other(7, {1, 2, 3, 4, 1, 6, 7}, Pattern(2000, 3)));
-    CPacket eight = Other(8, {42}, Pattern(10, 1));
-    eight.m_nUncompressedLength = 100;
-    eight.m_nFrameNumber = 7;
-    s.push_back(eight);
-    CPacket nine = Other(9, {1, 2, 3}, {5});
-    nine.m_strText = u"\uD55C\uAE00 text";
-    s.push_back(nine);
-    s.push_back(Other(10, {5, 6}));
-    const std::vector<uint8_t> pcm = Pattern(1764, 9);
-    s.push_back(CPacket(uint32_t(pcm.size()), pcm.data(), int32_t(pcm.size())));
-    const std::vector<uint8_t> z = Pattern(3000, 4);
-    s.push_back(CPacket(uint32_t(z.size()), z.data(), 9000, 77));
-    s.push_back(Other(13, {1, 2}, {7, 8, 9}));
-    CPacket fourteen = Other(14, {4, 5}, {1, 2});
-    fourteen.m_vUnsigned = {1, 2, 0xFFFFFFFF};
-    s.push_back(fourteen);
-    CPacket fifteen = Other(15, {});
-    fifteen.m_nValue = -1;
-    s.push_back(fifteen);
-    s.push_back(Other(16, {}, {1, 2, 3, 4}));
-    const std::vector<uint8_t> big = Pattern(kLargeFrameBytes, 1);
-    s.push_back(CPacket(uint32_t(big.size()), big.data(), 4 * int32_t(big.size()), 12345));
-    return s;
+    std::vector<CPacket> packets;
+    for (const packetsamples::Sample& sample : packetsamples::EveryLayout())
+        packets.push_back(sample.packet);
+    packets.push_back(packetsamples::LargeFramePacket());
+    return packets;
 }
+
 // A CTCPSocket peer on its own thread that sends every packet it reads straight back.
 class CEchoPeer {
   public:

@@ -10,6 +10,8 @@
 #include "protocol/MemoryConnection.h"
 #include "protocol/Packet.h"
 
+#include "PacketSamples.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -29,16 +31,9 @@ constexpr DWORD kSettleMs = 500;
 constexpr wchar_t kLoopback[] = L"127.0.0.1";
 constexpr size_t kMidFrameBytes = 20;
 
-inline uint32_t FixedTick() { return 0x5B; }
-
 // The frame a packet makes, as a way to compare every field of two packets.
-inline std::vector<uint8_t> FrameBytes(const CPacket& packet) {
-    SetFrameTickSource(&FixedTick);
-    CMemoryConnection connection;
-    WriteFrame(packet, connection);
-    SetFrameTickSource(nullptr);
-    return connection.Sent();
-}
+using packetsamples::FrameOf;
+inline std::vector<uint8_t> FrameBytes(const CPacket& packet) { return FrameOf(packet); }
 
 inline void PumpOnce() {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, kPumpSliceMs, QS_ALLINPUT);
