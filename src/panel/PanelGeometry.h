@@ -3,23 +3,25 @@
 // so the Windows side only moves windows where these functions say.
 #pragma once
 
+#include "resources/resource.h"
+
 #include <cstdint>
 #include <string>
 
 namespace tavrel {
 
-// Control ids of the panel.
-inline constexpr int kIdCaption = 1011;
-inline constexpr int kIdClose = 1628;
-inline constexpr int kIdFold = 1629;
-inline constexpr int kIdRemote = 1001;
-inline constexpr int kIdKeyboard = 1003;
-inline constexpr int kIdMonitor = 1630;
-inline constexpr int kIdScreenUp = 1004;
-inline constexpr int kIdNoteTool = 1007;
-inline constexpr int kIdSoundUp = 1005;
-inline constexpr int kIdStudentTouch = 1006;
-inline constexpr int kIdBroadcast = 1008;
+// Control ids of the panel, under short names.
+inline constexpr int kIdCaption = IDC_TITLE_TEXT;
+inline constexpr int kIdClose = IDC_PANEL_CLOSE;
+inline constexpr int kIdFold = IDC_PANEL_FOLD;
+inline constexpr int kIdRemote = IDC_REMOTE_CONTROL;
+inline constexpr int kIdKeyboard = IDC_TOUCH_KEYBOARD;
+inline constexpr int kIdMonitor = IDC_CHANGE_MONITOR;
+inline constexpr int kIdScreenUp = IDC_SCREEN_UP;
+inline constexpr int kIdNoteTool = IDC_NOTE_TOOL;
+inline constexpr int kIdSoundUp = IDC_SOUND_UP;
+inline constexpr int kIdStudentTouch = IDC_STUDENT_TOUCH;
+inline constexpr int kIdBroadcast = IDC_BROADCAST;
 
 // Design sizes of the panel (multiplied by the scale factor, fraction dropped).
 inline constexpr int kPanelWidth = 173;

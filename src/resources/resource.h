@@ -22,8 +22,19 @@
 // Command of the system-menu item that opens the about box.
 #define IDM_ABOUTBOX 0x0010  // Tavrel 정보(&A)...
 
-// Controls of the dialog templates above.
-#define IDC_TITLE_TEXT 1011  // Tavrel (caption static of the panel)
+// Controls of the dialog templates above. The panel's buttons are made at run time
+// with these numbers; the end-to-end tests find them by them.
+#define IDC_TITLE_TEXT 1011      // Tavrel (caption static of the panel)
+#define IDC_PANEL_CLOSE 1628     // close button of the panel
+#define IDC_PANEL_FOLD 1629      // fold button of the panel
+#define IDC_REMOTE_CONTROL 1001  // 원격제어
+#define IDC_TOUCH_KEYBOARD 1003  // 키보드
+#define IDC_CHANGE_MONITOR 1630  // 모니터
+#define IDC_SCREEN_UP 1004       // 화면올림
+#define IDC_NOTE_TOOL 1007       // 노트툴
+#define IDC_SOUND_UP 1005        // 소리
+#define IDC_STUDENT_TOUCH 1006   // 학생 터치
+#define IDC_BROADCAST 1008       // 방송
 
 // String table: start-up.
 #define IDS_ABOUTBOX 101             // Tavrel 정보(&A)...
@@ -103,6 +114,7 @@
 #define IDC_MSG_YES 1246
 #define IDC_MSG_NO 1247
 #define IDC_MSG_CLOSE 1628  // close button created at run time
+#define IDC_MSG_TEXT 1099   // hidden label holding the message text, for readers of the screen
 #define IDC_WAIT_TEXT 1059
 #define IDC_LOADING_PICTURE 1062
 #define IDC_LOADING_TEXT 1063

@@ -26,7 +26,7 @@ constexpr int kBackgroundLeft = 15, kBackgroundTop = 51, kBackgroundWidth = 470,
               kBackgroundHeight = 124;
 constexpr int kIconLeft = 39, kIconTop = 85, kIconWidth = 55, kIconHeight = 50;
 constexpr int kFontHeight = 13;
-constexpr int kMessageTextLabelId = 1099;
+constexpr int kMessageTextLabelId = IDC_MSG_TEXT;
 constexpr int kBoldWeight = 700;
 constexpr int kNormalWeight = 400;
 
