@@ -1,5 +1,7 @@
 #include "panel/PanelModes.h"
 
+#include "panel/SessionRules.h"
+#include "protocol/PeerContract.h"
 #include "resources/resource.h"
 
 namespace tavrel {
@@ -7,8 +9,6 @@ namespace tavrel {
 namespace {
 constexpr char16_t kTabTipTail[] = u"\\Common Files\\microsoft shared\\ink\\TabTip.exe";
 constexpr char16_t kX86Marker[] = u" (x86)";
-constexpr char16_t kOn[] = u"on";
-constexpr char16_t kOff[] = u"off";
 
 ModeDecision Refuse(unsigned text, unsigned secondText = 0) {
     return ModeDecision{ModeAction::Refuse, text, secondText};
@@ -39,9 +39,9 @@ ModeDecision DecideMonitorChange(const ModeState& state) {
 
 SwitchPlan PlanSwitch(PadSwitch which, bool checked, const std::u16string& peerVersion) {
     SwitchPlan plan;
-    plan.text = which == PadSwitch::StudentTouch ? kStudentTouchCode : kBroadcastCode;
-    plan.text += checked ? kOff : kOn;
-    plan.setCheckNow = peerVersion <= std::u16string(kSwitchReportVersion);
+    plan.text = which == PadSwitch::StudentTouch ? kCmdStudentTouch : kCmdBroadcast;
+    plan.text += checked ? kArgOff : kArgOn;
+    plan.setCheckNow = !PeerReportsStates(peerVersion);
     plan.newCheck = !checked;
     return plan;
 }

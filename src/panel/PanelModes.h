@@ -39,10 +39,6 @@ ModeDecision DecideMonitorChange(const ModeState& state);  // command 1630
 // The two switches of the student pads.
 enum class PadSwitch { StudentTouch, Broadcast };
 
-// Lectern programs up to this version do not report the switch states back.
-inline constexpr char16_t kSwitchReportVersion[] = u"2.0.1.1027";
-inline constexpr char16_t kStudentTouchCode[] = u"[RC00013]";
-inline constexpr char16_t kBroadcastCode[] = u"[RC00012]";
 inline constexpr unsigned kStudentTouchPauseMs = 5000;
 inline constexpr unsigned kBroadcastPauseMs = 1000;
 
@@ -52,7 +48,8 @@ struct SwitchPlan {
     bool newCheck = false;     // the button's state after the flip
 };
 
-// A checked button asks for "off", an unchecked one for "on".
+// A checked button asks for "off", an unchecked one for "on". A lectern program that
+// does not report the switch states back (PeerReportsStates) leaves the flip to the pad.
 SwitchPlan PlanSwitch(PadSwitch which, bool checked, const std::u16string& peerVersion);
 unsigned SwitchPauseMs(PadSwitch which);
 
