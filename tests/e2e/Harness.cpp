@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include "ProgramIds.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -158,6 +160,19 @@ RunResult UiDriver(const std::vector<std::string>& args, int timeoutMs) {
         result.out.pop_back();
     }
     return result;
+}
+
+std::string WaitBox(const std::string& caption, int timeoutMs) {
+    // ui-driver gets the whole wait, and its own run some time beyond it.
+    constexpr int kDriverSlackMs = 10000;
+    RunResult found = UiDriver({"wait", "--class", kDialogClass, "--title", caption, "--timeout",
+                                std::to_string(timeoutMs)},
+                               timeoutMs + kDriverSlackMs);
+    return found.exitCode == 0 ? found.out : "";
+}
+
+std::string BoxText(const std::string& box) {
+    return UiDriver({"text", box, std::to_string(kBoxTextLabel)}).out;
 }
 
 std::string Screenshot(const std::string& name) {

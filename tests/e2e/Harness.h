@@ -56,6 +56,11 @@ bool StartWine(Process& process, const std::vector<std::string>& argv, const std
                const std::map<std::string, std::string>& extraEnv = {});
 // ui-driver with its arguments; output trimmed of the last line break.
 RunResult UiDriver(const std::vector<std::string>& args, int timeoutMs = 30000);
+// A dialog of the program with this caption (its message boxes, the exit question):
+// its handle, or "" when none came within the time.
+std::string WaitBox(const std::string& caption, int timeoutMs);
+// The text of one of the program's message boxes.
+std::string BoxText(const std::string& box);
 // Writes out/e2e/<name>.png from the whole virtual screen.
 std::string Screenshot(const std::string& name);
 

@@ -37,18 +37,7 @@ using namespace std::chrono_literals;
 constexpr char kLoopback[] = "127.0.0.1";
 constexpr char kKoreanLocale[] = "ko_KR.UTF-8";
 
-// Controls.
-constexpr int kStatusLine = 1064;
-constexpr int kLoadingText = 1063;
-
-// Texts of the string table (Korean, built in).
-constexpr char kTextIdEmpty[] = "선생님 ID를 입력해 주세요.";
-constexpr char kTextIdBadChars[] =
-    "선생님 ID로 사용할 수 없는 문자(\",\\<>&|:/*?\"\")가 사용되었습니다.";
-constexpr char kTextIdTooLong[] = "선생님 ID는 최대 20글자까지 입력할 수 있습니다.";
-constexpr char kTextBadAccess[] = "잘못된 접근입니다.";
-constexpr char kTextBadTeacherId[] = "유효하지않은 선생님 ID 입니다.";
-constexpr char kTextLoadingRelay[] = "로그인 서버와 연결 중입니다.";
+// A refusal text the program does not know, shown as the server sent it.
 constexpr char kUnknownServerMessage[] = "수업 준비 중입니다.";
 
 // Design sizes of the windows, multiplied by the scale factor.
@@ -224,12 +213,7 @@ class LoginE2eTest : public ::testing::Test {
     }
 
     // A message box of the program; its handle, or "" when none came in time.
-    std::string WaitBox() {
-        RunResult found = UiDriver({"wait", "--class", kDialogClass, "--title", kBoxTitle,
-                                    "--timeout", std::to_string(kBoxAppearsMs)},
-                                   kBoxAppearsMs + 10000);
-        return found.exitCode == 0 ? found.out : "";
-    }
+    std::string WaitBox() { return e2e::WaitBox(kBoxTitle, kBoxAppearsMs); }
 
     // Polls the status line until it shows the text; the last text seen.
     std::string WaitStatus(const std::string& login, const std::string& expected) {
@@ -333,7 +317,7 @@ TEST_F(LoginE2eTest, InvalidIdsAreRefusedBeforeAnyRequest) {
         EnterId(login.hwnd, r.id);
         const std::string box = WaitBox();
         ASSERT_FALSE(box.empty()) << "no message box";
-        EXPECT_EQ(UiDriver({"text", box, std::to_string(kBoxTextLabel)}).out, r.message);
+        EXPECT_EQ(BoxText(box), r.message);
         if (r.screenshot != nullptr) e2e::Screenshot(r.screenshot);
         ASSERT_EQ(UiDriver({"click", box, std::to_string(kOkButton)}).exitCode, 0);
         EXPECT_EQ(UiDriver({"wait-gone", "--class", kDialogClass, "--title", kBoxTitle, "--timeout",
@@ -444,7 +428,7 @@ TEST_P(LoginScaleTest, WindowsAreSizedAndDrawn) {
     EnterId(login.hwnd, "");
     const std::string box = WaitBox();
     ASSERT_FALSE(box.empty()) << "no message box for an empty ID";
-    EXPECT_EQ(UiDriver({"text", box, std::to_string(kBoxTextLabel)}).out, kTextIdEmpty);
+    EXPECT_EQ(BoxText(box), kTextIdEmpty);
     e2e::Screenshot(std::string("login-message-box-") + c.name);
     ASSERT_EQ(UiDriver({"click", box, std::to_string(kOkButton)}).exitCode, 0);
     ASSERT_EQ(UiDriver({"wait-gone", "--class", kDialogClass, "--title", kBoxTitle, "--timeout",

@@ -1,6 +1,7 @@
-// Every way a session ends, each with the message the teacher sees: a silent or
-// vanished lectern PC or relay server, their end notices and refusals, and the exit
-// question.
+// The real program ending a session, once for each message the teacher can see: a
+// silent or vanished relay server or lectern PC, an end notice, a malformed address, a
+// refusal and the exit question. The timing and every other way to each message are
+// tested natively against the session core with a fake clock.
 #if !defined(TAVREL_HAVE_CLASSROOM_SIM)
 #error "the end-to-end tests need tools/classroom-sim"
 #endif
@@ -10,36 +11,6 @@
 using namespace sessiontest;
 
 namespace {
-
-// A lectern PC that greets and then says nothing: a press of the touch button leaves
-// the button as it is (a recent lectern program reports the state itself), and the
-// keep-alive gives up after 40 s of silence, at the first tick after that.
-TEST_F(SessionTest, SilentLecternEndsTheSessionAfterFortySeconds) {
-    ClassroomOptions options;
-    options.lectern.misbehaviour = LecternMisbehaviour::kSilentAfterGreeting;
-    StartClassroom(options);
-    StartProgram();
-    LogIn();
-    const std::string panel = WaitSessionUp();
-    ASSERT_FALSE(panel.empty());
-    auto greeted = Log().WaitFor(Received("lectern", "[RC00022]"), 1s);
-    ASSERT_TRUE(greeted);
-
-    const uint64_t before = Log().LastSeq();
-    ASSERT_EQ(UiDriver({"click", panel, std::to_string(kStudentTouchButton)}).exitCode, 0);
-    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00013]"), 10s, before));
-    EXPECT_FALSE(WaitChecked(panel, kStudentTouchButton, true, 2000))
-        << "the pad flipped the button without the lectern PC's report";
-
-    const std::string box = WaitBox(kBoxTitle, 70000);
-    ASSERT_FALSE(box.empty()) << "the silence was not noticed";
-    const int64_t silentMs = Log().Events().back().timeMs - greeted->timeMs;
-    EXPECT_EQ(BoxText(box), kTextTeacherLost);
-    EXPECT_GE(Log().Count(Received("lectern", "[RC00003]")), 4u) << "keep-alives stopped early";
-    EXPECT_GE(silentMs, 40000);
-    Press(box, kOkButton);
-    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
-}
 
 TEST_F(SessionTest, ExitQuestionAnsweredNoKeepsTheProgram) {
     StartClassroom();
@@ -74,13 +45,11 @@ TEST_F(SessionTest, SilentRelayEndsTheProgramWithItsMessage) {
     ExpectFatalMessage(kTextRelayUnreachable);
 }
 
-// A relay server that takes the identification and then hangs up or says nothing more
-// would leave an invisible program waiting for ever: it ends with the same message.
-class RelayGoneTest : public SessionTest, public ::testing::WithParamInterface<RelayMode> {};
-
-TEST_P(RelayGoneTest, AfterTheIdentificationEndsTheProgram) {
+// A relay server that takes the identification and then hangs up would leave an
+// invisible program waiting for ever: it ends with the relay's message.
+TEST_F(SessionTest, RelayHangingUpAfterTheIdentificationEndsTheProgram) {
     ClassroomOptions options;
-    options.relay.mode = GetParam();
+    options.relay.mode = RelayMode::kHangUpAfterIdentity;
     StartClassroom(options);
     StartProgram();
     LogIn();
@@ -90,15 +59,6 @@ TEST_P(RelayGoneTest, AfterTheIdentificationEndsTheProgram) {
     EXPECT_FALSE(Log().WaitFor(CEventLog::KindWith("conn_open", "role", "lectern"), 0s))
         << "the pad went on to a lectern PC nobody named";
 }
-
-INSTANTIATE_TEST_SUITE_P(Relays, RelayGoneTest,
-                         ::testing::Values(RelayMode::kHangUpAfterIdentity,
-                                           RelayMode::kSilentAfterIdentity),
-                         [](const ::testing::TestParamInfo<RelayMode>& info) {
-                             return std::string(info.param == RelayMode::kHangUpAfterIdentity
-                                                    ? "HangsUp"
-                                                    : "StaysSilent");
-                         });
 
 TEST_F(SessionTest, LecternThatNeverGreetsEndsTheProgramNamingItsAddress) {
     ClassroomOptions options;
@@ -117,20 +77,6 @@ TEST_F(SessionTest, LecternClosingTheConnectionEndsTheProgram) {
     LogIn();
     ASSERT_FALSE(WaitSessionUp().empty());
     m_classroom->Lectern().CloseSessions();
-    ExpectFatalMessage(kTextTeacherLost);
-}
-
-// A lectern PC that stops in the middle of a frame but stays connected: the read gives
-// up after its stall limit and the session ends as for a lost connection, instead of
-// the program freezing with its window and timers.
-TEST_F(SessionTest, LecternStallingInsideAFrameEndsTheProgram) {
-    ClassroomOptions options;
-    options.lectern.misbehaviour = LecternMisbehaviour::kStallMidFrame;
-    StartClassroom(options);
-    StartProgram();
-    LogIn();
-    ASSERT_TRUE(
-        Log().WaitFor(CEventLog::KindWith("misbehave", "what", "stall_mid_frame"), kHandshakeTime));
     ExpectFatalMessage(kTextTeacherLost);
 }
 
@@ -156,32 +102,6 @@ TEST_F(SessionTest, LecternEndingTheSessionShowsItsMessage) {
     ExpectFatalMessage("수업이 끝났습니다.");
 }
 
-// A malformed end notice is no reason to go: the teacher is told and asked.
-TEST_F(SessionTest, MalformedEndNoticeAsksBeforeEnding) {
-    StartClassroom();
-    StartProgram();
-    LogIn();
-    ASSERT_FALSE(WaitSessionUp().empty());
-    ASSERT_EQ(m_classroom->Lectern().EndSessions(u"수업이 끝났습니다.", 3), 1);
-    const std::string box = WaitBox();
-    ASSERT_FALSE(box.empty());
-    EXPECT_EQ(BoxText(box), kTextInvalidData);
-    Press(box, kOkButton);
-    const std::string question = WaitBox(kExitCaption);
-    ASSERT_FALSE(question.empty()) << "no exit question after the malformed notice";
-    Press(question, kYesButton);
-    EXPECT_TRUE(m_program.Wait(kProgramEndsMs));
-}
-
-TEST_F(SessionTest, RelayEndingTheSessionEndsTheProgram) {
-    ClassroomOptions options;
-    options.relay.mode = RelayMode::kEndSession;
-    StartClassroom(options);
-    StartProgram();
-    LogIn();
-    ExpectFatalMessage(kTextTeacherLost);
-}
-
 // Nothing listens at the relay's address: the panel shows (so the message is not left
 // alone on an empty screen) and the program ends with the Wi-Fi message.
 TEST_F(SessionTest, RefusedRelayConnectionShowsThePanelAndEnds) {
@@ -192,7 +112,7 @@ TEST_F(SessionTest, RefusedRelayConnectionShowsThePanelAndEnds) {
     const std::string box = WaitBox();
     ASSERT_FALSE(box.empty()) << "the refused connection showed nothing";
     EXPECT_EQ(BoxText(box), kTextCheckWifi);
-    EXPECT_EQ(UiDriver({"wait", "--class", kMainClass, "--timeout", "1000"}).exitCode, 0)
+    EXPECT_EQ(UiDriver({"wait", "--class", kMainClass, "--timeout", "10000"}).exitCode, 0)
         << "the panel is not shown with the message";
     Press(box, kOkButton);
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs));

@@ -26,31 +26,6 @@ using e2e::UiDriver;
 using namespace e2e;  // the program's names
 using namespace std::chrono_literals;
 
-constexpr char kExitCaption[] = "Vantor Tavrel 종료 확인";
-constexpr char kOwnVersion[] = "3.0.1.1004";
-
-// Controls.
-constexpr int kCancelButton = 2;
-constexpr int kYesButton = 1246;
-constexpr int kNoButton = 1247;
-constexpr int kPanelCloseButton = 1628;
-constexpr int kStudentTouchButton = 1006;
-constexpr int kMonitorButton = 1630;
-constexpr int kKeyboardButton = 1003;
-constexpr int kFoldButton = 1629;
-constexpr int kBroadcastButton = 1008;
-
-// Texts of the string table.
-constexpr char kTextTeacherLost[] = "Vantor Teacher와 연결이 끊어져 프로그램이 종료됩니다";
-constexpr char kTextRelayUnreachable[] =
-    "로그인 서버와 접속이 되지 않습니다.\nWi-Fi에 정상연결되어 있는지 확인해 주세요.";
-constexpr char kTextTeacherUnreachable[] =
-    "Vantor Teacher와 접속이 되지 않습니다.\nWi-Fi에 정상연결되어 있는지 확인해 주세요.";
-constexpr char kTextCheckWifi[] = "WiFi에 정상 연결되었는지 확인 후 다시 실행해주세요.";
-constexpr char kTextInvalidData[] = "잘못된 정보가 수신되었습니다.";
-constexpr char kTextRemoteOnly[] = "원격 제어 상태일때 사용 가능한 기능입니다.";
-constexpr char kTextConfirmExit[] = "Vantor Tavrel을 종료하시겠습니까?";
-
 // Bounds of every wait. Wine starts a program in a few seconds; the relay's pause
 // with the loading text is 3 s and the lectern PC's 2 s.
 constexpr int kLoginAppearsMs = 40000;
@@ -150,14 +125,7 @@ class SessionTest : public ::testing::Test {
 
     // A message box with the caption; its handle, or "" when none came in time.
     std::string WaitBox(const std::string& caption = kBoxTitle, int timeoutMs = kBoxAppearsMs) {
-        RunResult found = UiDriver({"wait", "--class", kDialogClass, "--title", caption,
-                                    "--timeout", std::to_string(timeoutMs)},
-                                   timeoutMs + 10000);
-        return found.exitCode == 0 ? found.out : "";
-    }
-
-    std::string BoxText(const std::string& box) {
-        return UiDriver({"text", box, std::to_string(kBoxTextLabel)}).out;
+        return e2e::WaitBox(caption, timeoutMs);
     }
 
     void Press(const std::string& hwnd, int id) {
@@ -191,7 +159,7 @@ class SessionTest : public ::testing::Test {
     }
 
     // Polls a panel button's check state until it is the expected one.
-    bool WaitChecked(const std::string& panel, int id, bool expected, int timeoutMs = 8000) {
+    bool WaitChecked(const std::string& panel, int id, bool expected, int timeoutMs = 20000) {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         const std::string want = expected ? "1" : "0";

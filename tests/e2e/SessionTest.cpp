@@ -20,7 +20,7 @@ TEST_F(SessionTest, HandshakeIdentifiesThePadGreetsTheLecternAndKeepsItAlive) {
     ASSERT_TRUE(identity) << "the relay server got no identification";
     EXPECT_EQ(identity->Int("ok"), 1) << identity->Text("problems");
     EXPECT_EQ(identity->Text("teacher"), kTeacherId);
-    auto us = Log().WaitFor(Received("relay", "[US00001]"), 1s);
+    auto us = Log().WaitFor(Received("relay", "[US00001]"), kHandshakeTime);
     ASSERT_TRUE(us);
     const std::vector<std::string> fields = SplitFields(us->Text("args"), ',');
     ASSERT_EQ(fields.size(), 8u) << us->Text("args");
@@ -28,32 +28,32 @@ TEST_F(SessionTest, HandshakeIdentifiesThePadGreetsTheLecternAndKeepsItAlive) {
     EXPECT_EQ(fields[1], kTeacherId);
     EXPECT_EQ(fields[2], identity->Text("address"));
     EXPECT_EQ(fields[3], identity->Text("port"));
-    EXPECT_EQ(fields[4], kOwnVersion);
+    EXPECT_EQ(fields[4], OwnVersion());
     EXPECT_EQ(fields[5], "1");
     EXPECT_EQ(fields[6], "Reserved");
     EXPECT_EQ(fields[7], "Reserved");
 
     const std::string panel = WaitSessionUp();
-    auto greeting = Log().WaitFor(Received("lectern", "[RC00022]"), 1s);
-    auto version = Log().WaitFor(Received("lectern", "[RC00001]"), 1s);
+    auto greeting = Log().WaitFor(Received("lectern", "[RC00022]"), kHandshakeTime);
+    auto version = Log().WaitFor(Received("lectern", "[RC00001]"), kHandshakeTime);
     ASSERT_TRUE(greeting && version);
     EXPECT_EQ(greeting->Text("args"), "1,Reserved,Reserved");
-    EXPECT_EQ(version->Text("args"), kOwnVersion);
+    EXPECT_EQ(version->Text("args"), OwnVersion());
     EXPECT_LT(greeting->seq, version->seq);
 
     // The lectern PC describes its screen after the version: the pad answers with its
     // own size and, for a lectern program with monitor selection, monitor 1.
-    auto size = Log().WaitFor(Received("lectern", "[RC00010]"), 10s);
+    auto size = Log().WaitFor(Received("lectern", "[RC00010]"), kHandshakeTime);
     ASSERT_TRUE(size) << "no screen size after the screen report";
-    auto monitor = Log().WaitFor(Received("lectern", "[RC00023]"), 5s, size->seq);
+    auto monitor = Log().WaitFor(Received("lectern", "[RC00023]"), kHandshakeTime, size->seq);
     ASSERT_TRUE(monitor) << "no monitor choice after the screen size";
     EXPECT_EQ(monitor->Text("args"), "1");
     EXPECT_EQ(SplitFields(size->Text("args"), ',').size(), 2u);
 
     // Keep-alives every 10 s from the greeting on.
-    auto first = Log().WaitFor(Received("lectern", "[RC00003]"), 15s);
+    auto first = Log().WaitFor(Received("lectern", "[RC00003]"), kHandshakeTime);
     ASSERT_TRUE(first) << "no keep-alive";
-    auto second = Log().WaitFor(Received("lectern", "[RC00003]"), 15s, first->seq);
+    auto second = Log().WaitFor(Received("lectern", "[RC00003]"), kHandshakeTime, first->seq);
     ASSERT_TRUE(second) << "only one keep-alive";
     EXPECT_GE(second->timeMs - first->timeMs, 8000);
     e2e::Screenshot("session-panel-up");
@@ -72,7 +72,8 @@ TEST_F(SessionTest, KeyboardAndMonitorAreRefusedWithoutRemoteControl) {
     LogIn();
     const std::string panel = WaitSessionUp();
     ASSERT_FALSE(panel.empty());
-    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00023]"), 10s)) << "no monitor choice";
+    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00023]"), kHandshakeTime))
+        << "no monitor choice";
     const uint64_t before = Log().LastSeq();
     for (int button : {kKeyboardButton, kMonitorButton}) {
         SCOPED_TRACE(testing::Message() << "button " << button);
@@ -106,15 +107,16 @@ TEST_F(SessionTest, DisplayChangeSendsTheScreenUpParametersThenTheScreenSize) {
     LogIn();
     const std::string panel = WaitSessionUp();
     ASSERT_FALSE(panel.empty());
-    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00023]"), 10s)) << "no monitor choice";
+    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00023]"), kHandshakeTime))
+        << "no monitor choice";
     const uint64_t before = Log().LastSeq();
     // WM_DISPLAYCHANGE with 32 bits per pixel and the Xvfb screen's 1024 x 768.
     ASSERT_EQ(UiDriver({"post", panel, "0x7E", "32", std::to_string(1024 | (768 << 16))}).exitCode,
               0);
-    auto parameters = Log().WaitFor(Received("lectern", "[RC00008]"), 10s, before);
+    auto parameters = Log().WaitFor(Received("lectern", "[RC00008]"), kHandshakeTime, before);
     ASSERT_TRUE(parameters) << "no screen-up parameters after the display change";
     EXPECT_EQ(parameters->Text("args"), "1024,768,full,resize");
-    auto size = Log().WaitFor(Received("lectern", "[RC00010]"), 10s, before);
+    auto size = Log().WaitFor(Received("lectern", "[RC00010]"), kHandshakeTime, before);
     ASSERT_TRUE(size) << "no screen size after the display change";
     EXPECT_EQ(size->Text("args"), "1024,768");
     EXPECT_LT(parameters->seq, size->seq);
@@ -146,7 +148,8 @@ TEST_P(MonitorButtonTest, FollowsTheLecternMonitors) {
     const std::string panel = WaitSessionUp();
     ASSERT_FALSE(panel.empty());
     // The screen report comes after the greeting; its answer tells it was handled.
-    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00010]"), 10s)) << "no screen report handled";
+    ASSERT_TRUE(Log().WaitFor(Received("lectern", "[RC00010]"), kHandshakeTime))
+        << "no screen report handled";
     std::string visible;
     for (int i = 0; i < 40; ++i) {
         visible = UiDriver({"visible", panel, std::to_string(kMonitorButton)}).out;
@@ -248,7 +251,7 @@ TEST_F(SessionTest, RecentLecternDecidesTheSwitchButtons) {
     // Pressing touch asks for "on"; the button follows the lectern PC's answer.
     const uint64_t before = Log().LastSeq();
     ASSERT_EQ(UiDriver({"click", panel, std::to_string(kStudentTouchButton)}).exitCode, 0);
-    auto touch = Log().WaitFor(Received("lectern", "[RC00013]"), 10s, before);
+    auto touch = Log().WaitFor(Received("lectern", "[RC00013]"), kHandshakeTime, before);
     ASSERT_TRUE(touch) << "the touch switch did not reach the lectern PC";
     EXPECT_EQ(touch->Text("args"), "on");
     EXPECT_TRUE(WaitChecked(panel, kStudentTouchButton, true));
@@ -266,9 +269,9 @@ TEST_F(SessionTest, OlderLecternLeavesTheSwitchButtonsToThePad) {
     LogIn();
     const std::string panel = WaitSessionUp();
     ASSERT_FALSE(panel.empty());
-    auto size = Log().WaitFor(Received("lectern", "[RC00010]"), 10s);
+    auto size = Log().WaitFor(Received("lectern", "[RC00010]"), kHandshakeTime);
     ASSERT_TRUE(size);
-    auto monitor = Log().WaitFor(Received("lectern", "[RC00023]"), 5s, size->seq);
+    auto monitor = Log().WaitFor(Received("lectern", "[RC00023]"), kHandshakeTime, size->seq);
     ASSERT_TRUE(monitor);
     EXPECT_EQ(monitor->Text("args"), "-1") << "no monitor is chosen for an older lectern program";
 
@@ -279,8 +282,8 @@ TEST_F(SessionTest, OlderLecternLeavesTheSwitchButtonsToThePad) {
     for (const auto& s : switches) {
         const uint64_t before = Log().LastSeq();
         ASSERT_EQ(UiDriver({"click", panel, std::to_string(s.button)}).exitCode, 0);
-        EXPECT_TRUE(WaitChecked(panel, s.button, true, 3000)) << "button " << s.button;
-        auto sent = Log().WaitFor(Received("lectern", s.code), 10s, before);
+        EXPECT_TRUE(WaitChecked(panel, s.button, true)) << "button " << s.button;
+        auto sent = Log().WaitFor(Received("lectern", s.code), kHandshakeTime, before);
         ASSERT_TRUE(sent) << s.code << " did not reach the lectern PC";
         EXPECT_EQ(sent->Text("args"), "on");
     }

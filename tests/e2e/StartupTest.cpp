@@ -1,6 +1,7 @@
 // The real program under Wine: its window, one instance per computer, the language
 // module and the crash handler.
 #include "Harness.h"
+#include "ProgramIds.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,12 @@ using e2e::Process;
 using e2e::RunResult;
 using e2e::UiDriver;
 
-constexpr char kMainClass[] = "Vantor Tavrel";
-constexpr char kDialogClass[] = "#32770";
-constexpr int kLoginIdLabel = 1000;
-constexpr int kAboutCommand = 16;
+using namespace e2e;  // the program's names
+
 constexpr int kVkEscape = 0x1B;
 constexpr int kStartTimeoutMs = 30000;
 
-std::string Program(const std::string& dir) { return dir + "/Vantor Tavrel.exe"; }
+std::string Program(const std::string& dir) { return dir + "/" + kProgramName; }
 
 class StartupTest : public ::testing::Test {
   protected:
@@ -139,8 +138,8 @@ TEST_P(CrashTest, WritesTheDumpShowsTheMessageAndEnds) {
     Process program;
     ASSERT_TRUE(e2e::StartWine(program, {Program(e2e::WinCrashTestDir())}, e2e::WinBinDir(),
                                {{"TAVREL_TEST_CRASH", "1"}}));
-    RunResult box = UiDriver({"wait", "--class", kDialogClass, "--title", "Vantor Tavrel",
-                              "--timeout", std::to_string(kStartTimeoutMs)});
+    RunResult box = UiDriver({"wait", "--class", kDialogClass, "--title", kBoxTitle, "--timeout",
+                              std::to_string(kStartTimeoutMs)});
     ASSERT_EQ(box.exitCode, 0) << "no crash message";
     RunResult text = UiDriver({"message-text", box.out});
     EXPECT_EQ(text.out.substr(0, text.out.find('\n')), c.firstLine);

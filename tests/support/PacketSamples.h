@@ -63,8 +63,8 @@ inline std::vector<Sample> EveryLayout() {
     std::vector<MouseEventRecord> mouse = {
         {512, 0, 100, 200, 0}, {513, 1, -5, 70000, 0}, {522, 0, 3, 4, -120}};
     s.push_back({"mouse", CPacket(mouse), 4 + 3 * 16});
-    s.push_back({"seven_flag0", Other(7, {1, 2, 3, 4, 0, 6, 7, 8}, {1, 2, 3, 4, 5}),
-                 28 + 16 + 4 + 4 + 5});
+    s.push_back(
+        {"seven_flag0", Other(7, {1, 2, 3, 4, 0, 6, 7, 8}, {1, 2, 3, 4, 5}), 28 + 16 + 4 + 4 + 5});
     s.push_back(
         {"seven_flag1", Other(7, {1, 2, 3, 4, 1, 6, 7}, Pattern(2000, 3)), 28 + 16 + 4 + 2000});
     CPacket eight = Other(8, {42}, Pattern(10, 1));
