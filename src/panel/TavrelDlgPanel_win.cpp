@@ -11,6 +11,7 @@
 #include "shell/SettingsStore_win.h"
 #include "shell/SettingsValues.h"
 #include "widgets/GdiPlus_win.h"
+#include "widgets/Theme_win.h"
 
 #include <objidl.h>
 #include <gdiplus.h>
@@ -19,10 +20,6 @@ namespace {
 
 constexpr UINT kKeepOnTopMs = 100;
 
-constexpr COLORREF kPanelColor = RGB(29, 36, 52);
-constexpr COLORREF kTitleStripColor = RGB(24, 30, 43);
-constexpr COLORREF kLineColor = RGB(0, 0, 0);
-constexpr COLORREF kCaptionColor = RGB(3, 207, 227);
 constexpr int kBoldWeight = 700;
 
 constexpr wchar_t kPngResourceType[] = L"BIN_PNG";
@@ -195,9 +192,9 @@ void CTavrelDlg::PaintPanel() {
         HDC memory = ::CreateCompatibleDC(dc);
         HBITMAP canvas = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
         HGDIOBJ old = ::SelectObject(memory, canvas);
-        HBRUSH panel = ::CreateSolidBrush(kPanelColor);
-        HBRUSH strip = ::CreateSolidBrush(kTitleStripColor);
-        HBRUSH line = ::CreateSolidBrush(kLineColor);
+        HBRUSH panel = ::CreateSolidBrush(kThemeBodyColour);
+        HBRUSH strip = ::CreateSolidBrush(kThemeStripColour);
+        HBRUSH line = ::CreateSolidBrush(kThemeStripLineColour);
         const int stripHeight = S(tavrel::kTitleStripHeight);
         ::FillRect(memory, &client, panel);
         const RECT stripRect{0, 0, client.right, stripHeight};
@@ -219,7 +216,7 @@ void CTavrelDlg::PaintPanel() {
 
 LRESULT CTavrelDlg::OnCtlColorStatic(HDC dc, HWND control) {
     if (::GetDlgCtrlID(control) != IDC_TITLE_TEXT) return 0;
-    ::SetTextColor(dc, kCaptionColor);
+    ::SetTextColor(dc, kThemeCaptionColour);
     ::SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
 }

@@ -3,6 +3,7 @@
 #include "resources/resource.h"
 #include "shell/ScaleFactor.h"
 #include "widgets/GdiPlus_win.h"
+#include "widgets/Theme_win.h"
 
 namespace {
 
@@ -29,11 +30,6 @@ constexpr int kFontHeight = 13;
 constexpr int kMessageTextLabelId = IDC_MSG_TEXT;
 constexpr int kBoldWeight = 700;
 constexpr int kNormalWeight = 400;
-
-constexpr COLORREF kBodyColour = RGB(36, 43, 58);
-constexpr COLORREF kHeaderColour = RGB(24, 30, 43);
-constexpr COLORREF kTextColour = RGB(150, 162, 163);
-constexpr COLORREF kCaptionColour = RGB(3, 207, 227);
 
 constexpr UINT kTextFlags = DT_WORDBREAK | DT_VCENTER | DT_EXTERNALLEADING | DT_NOPREFIX;
 
@@ -154,11 +150,11 @@ void CCustomMsgDlg::CreatePaintResources(HDC dc, int width, int height) {
     m_oldCanvas = ::SelectObject(m_memDC, m_canvas);
     m_picBackground = ::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kPicBackground));
     m_picIcon = ::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kPicIcon));
-    m_pens[0] = ::CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
-    m_pens[1] = ::CreatePen(PS_SOLID, 1, kHeaderColour);
-    m_pens[2] = ::CreatePen(PS_SOLID, 1, kBodyColour);
-    m_brushBody = ::CreateSolidBrush(kBodyColour);
-    m_brushHeader = ::CreateSolidBrush(kHeaderColour);
+    m_pens[0] = ::CreatePen(PS_SOLID, 1, kThemeStripLineColour);
+    m_pens[1] = ::CreatePen(PS_SOLID, 1, kThemeStripColour);
+    m_pens[2] = ::CreatePen(PS_SOLID, 1, kThemeBoxBodyColour);
+    m_brushBody = ::CreateSolidBrush(kThemeBoxBodyColour);
+    m_brushHeader = ::CreateSolidBrush(kThemeStripColour);
 }
 
 void CCustomMsgDlg::ReleasePaintResources() {
@@ -201,7 +197,7 @@ void CCustomMsgDlg::Paint() {
 
     RECT text = TextRect(m_memDC, m_boxTextFont, messageText);
     HGDIOBJ oldFont = ::SelectObject(m_memDC, m_boxTextFont);
-    ::SetTextColor(m_memDC, kTextColour);
+    ::SetTextColor(m_memDC, kThemeBoxTextColour);
     ::SetBkMode(m_memDC, TRANSPARENT);
     ::DrawTextW(m_memDC, messageText.c_str(), static_cast<int>(messageText.size()), &text,
                 kTextFlags);
@@ -239,7 +235,7 @@ BOOL CCustomMsgDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         case WM_CTLCOLORSTATIC:
             if (reinterpret_cast<HWND>(lParam) == GetDlgItem(IDC_MSG_CAPTION)) {
                 HDC dc = reinterpret_cast<HDC>(wParam);
-                ::SetTextColor(dc, kCaptionColour);
+                ::SetTextColor(dc, kThemeCaptionColour);
                 ::SetBkMode(dc, TRANSPARENT);
                 result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
                 return TRUE;

@@ -2,10 +2,7 @@
 #pragma once
 
 #include "framework/Afx_win.h"
-
-constexpr COLORREF kNoticeFrameColour = RGB(38, 48, 69);
-constexpr COLORREF kNoticeFillColour = RGB(20, 32, 54);
-constexpr COLORREF kNoticeTextColour = RGB(162, 192, 209);
+#include "widgets/Theme_win.h"
 
 // Paints the window's client area through an off-screen canvas: a 1-pixel frame from
 // (1, 1) to (width − 2, height − 2) filled dark.
