@@ -87,7 +87,7 @@ void Press(HWND dialog, int id) {
 // Waits for the message box on another thread, returns its text and closes it.
 std::future<std::wstring> CloseNextMessageBox() {
     return std::async(std::launch::async, [] {
-        for (int i = 0; i < 400; ++i) {
+        for (int i = 0; i < 1200; ++i) {
             HWND box = FindWindowW(L"#32770", L"Vantor Tavrel");
             if (box != nullptr && IsWindowVisible(box)) {
                 const std::wstring text = ControlText(box, kMessageTextLabel);
@@ -175,8 +175,9 @@ TEST_P(LoginLayoutTest, ControlsSizesAndFontsFollowTheScale) {
 
     RECT window;
     GetWindowRect(hwnd, &window);
-    EXPECT_EQ(Floor(CLoginDlg::kWidth, scale), window.right - window.left);
-    EXPECT_EQ(Floor(CLoginDlg::kHeight, scale), window.bottom - window.top);
+    // The design size of the log-in dialog, written out apart from the program.
+    EXPECT_EQ(Floor(378, scale), window.right - window.left);
+    EXPECT_EQ(Floor(304, scale), window.bottom - window.top);
     for (const Box& box : kDesignPlaces) {
         const RECT rect = ClientRectOf(hwnd, box.id);
         EXPECT_EQ(Floor(box.x, scale), rect.left) << box.id;
@@ -489,7 +490,7 @@ TEST_F(LoginDlgTest, InputDuringTheStatusPaint) {
 }
 
 HWND FindLoginDialog() {
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 1200; ++i) {
         HWND found = nullptr;
         while ((found = FindWindowExW(nullptr, found, L"#32770", nullptr)) != nullptr) {
             if (GetDlgItem(found, IDC_TEACHER_ID) != nullptr && IsWindowVisible(found)) {

@@ -12,6 +12,7 @@
 #include "shell/TestHooks_win.h"
 
 #include <commctrl.h>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -99,28 +100,17 @@ void Pump() {
 void SaveShot(HWND hwnd, const std::wstring& name) {
     wchar_t folder[MAX_PATH] = {};
     if (GetEnvironmentVariableW(L"TAVREL_PANEL_SHOTS", folder, MAX_PATH) == 0) return;
-    for (int i = 0; i < 20; ++i) {
-        Pump();
-        Sleep(25);
-    }
+    // Paint the window and its buttons now, so that the capture sees them drawn.
+    Pump();
+    RedrawWindow(hwnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
     RECT rect;
     GetWindowRect(hwnd, &rect);
-    {
-        // A marker with the window's place, for a capture of the X screen from outside
-        // (normal windows are not on Wine's screen surface); the panel stays put meanwhile.
-        std::ofstream marker((std::wstring(folder) + L"\\" + name + L".ready").c_str());
-        marker << rect.left << " " << rect.top << " " << rect.right - rect.left << " "
-               << rect.bottom - rect.top << "\n";
-    }
-    for (int i = 0; i < 60; ++i) {
-        Pump();
-        Sleep(25);
-    }
-    // A margin of the desktop around it shows the mini button's round edge.
-    const int margin = 10;
-    const int x = rect.left - margin, y = rect.top;
-    const int width = rect.right - rect.left + 2 * margin, height = rect.bottom - rect.top + margin;
-    HDC screen = GetDC(nullptr);
+    // Read from the window's own surface: under Wine the screen holds only the desktop,
+    // and a top-level window is drawn on a surface of its own.
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetWindowDC(hwnd);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -131,7 +121,7 @@ void SaveShot(HWND hwnd, const std::wstring& name) {
     void* bits = nullptr;
     HBITMAP canvas = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, canvas);
-    BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY | CAPTUREBLT);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
     GdiFlush();
     const DWORD stride = ((width * 3 + 3) / 4) * 4;
     BITMAPFILEHEADER file{};
@@ -145,7 +135,7 @@ void SaveShot(HWND hwnd, const std::wstring& name) {
     SelectObject(memory, old);
     DeleteObject(canvas);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(hwnd, screen);
 }
 
 // A blocking socket of the test's own lectern PC, read frame by frame.
@@ -213,7 +203,7 @@ class PanelTest : public ::testing::Test {
 
     // Clicks `id` and returns the text of the message box it shows ("" for none); the
     // box is answered with OK.
-    std::wstring RefusalOf(int id, int waitSteps = 200) {
+    std::wstring RefusalOf(int id, int waitSteps = 1200) {
         auto box = std::async(std::launch::async, [waitSteps] {
             for (int i = 0; i < waitSteps; ++i) {
                 HWND found = FindWindowW(L"#32770", L"Vantor Tavrel");
@@ -274,18 +264,25 @@ TEST_P(PanelLayoutTest, DockedHiddenUntilUpThenFoldsAndOpens) {
     GetClientRect(panel, &client);
     EXPECT_EQ(client.right, c.width - 2) << "a thin border and no title bar";
     EXPECT_EQ(client.bottom, c.height - 2);
-    if (c.scale == 1.0f) {
-        // Some of the design's places written out here, apart from the program's table.
-        const struct {
+    {
+        // Some of the design's places at both scales, written out here apart from the
+        // program's table (fractions dropped after scaling each of x, y, width, height).
+        struct Place {
             int id;
             RECT rect;
-        } design[] = {{1628, {132, 0, 171, 34}},
-                      {1001, {22, 51, 72, 115}},
-                      {1003, {96, 54, 152, 82}},
-                      {1008, {98, 202, 148, 266}}};
-        for (const auto& d : design) {
-            const RECT actual = ChildRect(panel, d.id);
-            EXPECT_TRUE(EqualRect(&actual, &d.rect)) << "control " << d.id;
+        };
+        const Place atOne[] = {{1628, {132, 0, 171, 34}},
+                               {1001, {22, 51, 72, 115}},
+                               {1003, {96, 54, 152, 82}},
+                               {1008, {98, 202, 148, 266}}};
+        const Place atOnePointFour[] = {{1628, {184, 0, 238, 47}},
+                                        {1001, {30, 71, 100, 160}},
+                                        {1003, {134, 75, 212, 114}},
+                                        {1008, {137, 282, 207, 371}}};
+        const Place* places = c.scale == 1.0f ? atOne : atOnePointFour;
+        for (size_t i = 0; i < std::size(atOne); ++i) {
+            const RECT actual = ChildRect(panel, places[i].id);
+            EXPECT_TRUE(EqualRect(&actual, &places[i].rect)) << "control " << places[i].id;
         }
     }
     for (int i = 0; i < tavrel::kPanelControlCount; ++i) {
@@ -336,7 +333,8 @@ TEST_P(PanelLayoutTest, DockedHiddenUntilUpThenFoldsAndOpens) {
     ClientToScreen(panel, &anywhere);
     EXPECT_EQ(SendMessageW(panel, WM_NCHITTEST, 0, MAKELPARAM(anywhere.x, anywhere.y)), HTCAPTION)
         << "the whole folded panel drags";
-    SaveShot(panel, std::wstring(L"panel-folded-") + std::to_wstring(c.width));
+    // No shot of the folded button here: a layered window's picture cannot be read back
+    // under Wine; the end-to-end panel test captures it from the X screen.
 
     // A long press only drags; a short one opens the panel flush with the right edge.
     LARGE_INTEGER now, frequency;

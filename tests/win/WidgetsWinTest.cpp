@@ -74,7 +74,7 @@ TEST(MemBitmap, SizesDepthsAndKeptPixels) {
 }
 
 HWND WaitForBox(const wchar_t* caption) {
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 1200; ++i) {
         HWND box = FindWindowW(nullptr, caption);
         if (box != nullptr && IsWindowVisible(box)) return box;
         Sleep(25);
@@ -117,8 +117,8 @@ TEST_P(MessageBoxTest, ButtonsAndResults) {
     EXPECT_EQ(ButtonLeft(box, IDC_MSG_CLOSE), 463) << "the close button is always there";
     RECT rect;
     GetWindowRect(box, &rect);
-    EXPECT_EQ(rect.right - rect.left, CCustomMsgDlg::kWidth);
-    EXPECT_EQ(rect.bottom - rect.top, CCustomMsgDlg::kHeight);
+    EXPECT_EQ(rect.right - rect.left, 504);  // the design size, at scale 1
+    EXPECT_EQ(rect.bottom - rect.top, 234);
     // A second box while this one is open is refused at once.
     EXPECT_EQ(ShowMessageBox(L"second", L"TavrelSecond", MB_OK), -1);
     EXPECT_TRUE(IsMessageBoxOpen());
@@ -240,7 +240,7 @@ TEST(PictureEx, StillPictureHasNoThreadAnimationLoops) {
     EXPECT_EQ(rect.right - rect.left, 1) << "the control takes the picture's size";
     EXPECT_TRUE(picture.StartAnimation());
     EXPECT_TRUE(picture.IsAnimating());
-    for (int i = 0; i < 200 && picture.FramesShown() < 7; ++i) Sleep(20);
+    for (int i = 0; i < 1500 && picture.FramesShown() < 7; ++i) Sleep(20);
     EXPECT_GE(picture.FramesShown(), 7u) << "the animation loops past the last frame";
     picture.StopAnimation();
     EXPECT_FALSE(picture.IsAnimating());
@@ -261,7 +261,7 @@ TEST_F(ScaleOne, LoadingWindowIgnoresCloseAndKeepsItsText) {
     EXPECT_STREQ(text, L"연결 중입니다.");
     RECT rect;
     GetWindowRect(loading.m_hWnd, &rect);
-    EXPECT_EQ(rect.right - rect.left, CLoadingDlg::kWidth);
+    EXPECT_EQ(rect.right - rect.left, 320);  // the design width, at scale 1
     loading.DestroyWindow();
 }
 
@@ -315,7 +315,7 @@ TEST(ImageButton, StatePrecedenceTooltipAndAltF4) {
     SetCursorPos(100, 45);
     button.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(100, 45));
     const DWORD start = GetTickCount();
-    while (!IsWindowVisible(button.Tooltip()) && GetTickCount() - start < 5000) {
+    while (!IsWindowVisible(button.Tooltip()) && GetTickCount() - start < 30000) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         Sleep(20);
