@@ -138,30 +138,6 @@ void SaveShot(HWND hwnd, const std::wstring& name) {
     ReleaseDC(hwnd, screen);
 }
 
-// A blocking socket of the test's own lectern PC, read frame by frame.
-class CBlockingConnection : public IConnection {
-  public:
-    explicit CBlockingConnection(SOCKET socket) : m_socket(socket) {
-        const DWORD guardMs = 30000;  // only a guard against a hanging test
-        setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&guardMs),
-                   sizeof guardMs);
-    }
-    int ReceiveExactly(uint8_t* buffer, int count) override {
-        int got = 0;
-        while (got < count) {
-            const int n = recv(m_socket, reinterpret_cast<char*>(buffer) + got, count - got, 0);
-            if (n <= 0) return got;
-            got += n;
-        }
-        return got;
-    }
-    int SendPiece(const uint8_t*, int) override { return -1; }
-    void CloseConnection() override {}
-
-  private:
-    SOCKET m_socket;
-};
-
 class PanelTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -435,7 +411,7 @@ TEST_F(PanelTest, BroadcastSwitchFollowsThePeerVersion) {
         EXPECT_EQ(Check(tavrel::kIdBroadcast), press.checkAfter);
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(m_dialog->m_hWnd, tavrel::kIdBroadcast)));
         CPacket packet;
-        CBlockingConnection connection(lectern);
+        tcptest::CBlockingConnection connection(lectern);
         ASSERT_TRUE(ReadFrame(packet, connection)) << "nothing reached the lectern PC";
         EXPECT_TRUE(packet.m_strText == press.sent) << AfxToWide(packet.m_strText);
     }

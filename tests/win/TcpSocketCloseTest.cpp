@@ -13,16 +13,12 @@ constexpr int kSmallBufferBytes = 8 * 1024;
 }  // namespace
 
 TEST_F(TcpSocketTest, PeerClosingInsideAFrameEndsTheReadWithTheSocketClosed) {
-    UINT port = 0;
-    SOCKET listener = PlainListener(port);
-    HANDLE readStarted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CEvent readStarted;
     const std::vector<uint8_t> frame = FrameBytes(CPacket(u"[RC00001]3.0.1.1004"));
     ASSERT_GT(frame.size(), kMidFrameBytes);
-    std::thread peerThread([&] {
-        SOCKET c = accept(listener, nullptr, nullptr);
-        send(c, reinterpret_cast<const char*>(frame.data()), int(kMidFrameBytes), 0);
-        WaitForSingleObject(readStarted, kGuardMs);
-        closesocket(c);
+    CScriptedPeer peer([&](SOCKET c) {
+        SendBytes(c, frame.data(), kMidFrameBytes);
+        readStarted.Wait();
     });
 
     COwnerWindow owner;
@@ -30,16 +26,16 @@ TEST_F(TcpSocketTest, PeerClosingInsideAFrameEndsTheReadWithTheSocketClosed) {
     DWORD readMs = 0;
     CPacket packet(u"not empty before the read");
     owner.m_onReceive = [&](CTCPSocket& s) {
-        SetEvent(readStarted);
+        readStarted.Set();
         const DWORD start = GetTickCount();
         ReceivePacket(s, packet);
         readMs = GetTickCount() - start;
         readReturned = true;
     };
     CTCPSocket client;
-    ASSERT_EQ(Connect(client, owner, port), 0);
+    ASSERT_EQ(Connect(client, owner, peer.Port()), 0);
     EXPECT_TRUE(PumpUntil([&] { return readReturned; }));
-    peerThread.join();
+    peer.Join();
     PumpOnce();  // whatever was still queued for the socket
 
     EXPECT_TRUE(readReturned);
@@ -49,8 +45,6 @@ TEST_F(TcpSocketTest, PeerClosingInsideAFrameEndsTheReadWithTheSocketClosed) {
     // Closed by the failed read, so the peer's close is never reported.
     EXPECT_EQ(owner.Count(kWmSocketClosed), 0u);
     ExpectDeliveredOnOwnerThread(owner);
-    closesocket(listener);
-    CloseHandle(readStarted);
 }
 
 // The peer's last words (as "[MV10000]" before it hangs up) arrive with its close: every
@@ -65,20 +59,14 @@ TEST_F(TcpSocketTest, PeerClosingAfterItsLastFramesIsReportedAfterThem) {
     }
     for (size_t count = 1; count <= std::size(texts); ++count) {
         SCOPED_TRACE(testing::Message() << count << " frame(s) before the close");
-        UINT port = 0;
-        SOCKET listener = PlainListener(port);
         size_t bytes = 0;
         for (size_t i = 0; i < count; ++i) bytes += FrameBytes(CPacket(texts[i])).size();
-        std::thread peerThread([&] {
-            SOCKET c = accept(listener, nullptr, nullptr);
-            send(c, reinterpret_cast<const char*>(frames.data()), int(bytes), 0);
-            closesocket(c);
-        });
+        CScriptedPeer peer([&](SOCKET c) { SendBytes(c, frames.data(), bytes); });
         COwnerWindow owner;
         CTCPSocket client;
-        ASSERT_EQ(Connect(client, owner, port), 0);
+        ASSERT_EQ(Connect(client, owner, peer.Port()), 0);
         EXPECT_TRUE(PumpUntil([&] { return owner.Count(kWmSocketClosed) > 0; }));
-        peerThread.join();
+        peer.Join();
 
         ASSERT_EQ(owner.Received().size(), count);
         for (size_t i = 0; i < count; ++i) EXPECT_EQ(owner.Received()[i].m_strText, texts[i]);
@@ -88,7 +76,6 @@ TEST_F(TcpSocketTest, PeerClosingAfterItsLastFramesIsReportedAfterThem) {
         EXPECT_FALSE(events.back().socketOpen);
         EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
         ExpectDeliveredOnOwnerThread(owner);
-        closesocket(listener);
     }
 }
 
@@ -99,29 +86,24 @@ class CCloseProbe : public CTCPSocket {
 };
 
 TEST_F(TcpSocketTest, ACloseReportedBeforeTheLastFramesStillDeliversThem) {
-    UINT port = 0;
-    SOCKET listener = PlainListener(port);
-    HANDLE sendNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CEvent sendNow, done;
     std::vector<uint8_t> frames = FrameBytes(CPacket(u"[MV00007]"));
     const std::vector<uint8_t> last = FrameBytes(CPacket(u"[MV10000]bye"));
     frames.insert(frames.end(), last.begin(), last.end());
-    std::thread peerThread([&] {
-        SOCKET c = accept(listener, nullptr, nullptr);
-        WaitForSingleObject(sendNow, kGuardMs);
-        send(c, reinterpret_cast<const char*>(frames.data()), int(frames.size()), 0);
-        WaitForSingleObject(done, kGuardMs);
-        closesocket(c);
+    CScriptedPeer peer([&](SOCKET c) {
+        sendNow.Wait();
+        SendBytes(c, frames.data(), frames.size());
+        done.Wait();
     });
     COwnerWindow owner;
     CCloseProbe client;
-    ASSERT_EQ(Connect(client, owner, port), 0);
-    SetEvent(sendNow);
+    ASSERT_EQ(Connect(client, owner, peer.Port()), 0);
+    sendNow.Set();
     // Wait for the bytes without dispatching, so that no read notice comes first.
     ASSERT_EQ(WaitUnread(client, frames.size()), frames.size());
     client.OnClose(0);
-    SetEvent(done);
-    peerThread.join();
+    done.Set();
+    peer.Join();
 
     ASSERT_EQ(owner.Received().size(), 2u);
     EXPECT_EQ(owner.Received()[0].m_strText, u"[MV00007]");
@@ -130,72 +112,67 @@ TEST_F(TcpSocketTest, ACloseReportedBeforeTheLastFramesStillDeliversThem) {
     EXPECT_EQ(events.back().message, kWmSocketClosed);
     EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
     EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
-    closesocket(listener);
-    CloseHandle(sendNow);
-    CloseHandle(done);
 }
 
 // Notices are off while a frame is read. A peer that sends the rest of the frame and
-// hangs up at that moment must still be reported once they are back on: a missed close
+// hangs up at that moment must still be noticed once they are back on: a missed close
 // would leave the pad waiting for a lectern PC that is gone. The test turns notices off
 // itself, as the read does, and lets the peer finish and hang up only then; on the
 // loopback the peer's bytes and its close are queued here by the time it returns.
+// WinSock may then report the close, or first a read notice whose read fails at the
+// end of the stream; either way the socket ends closed and its owner hears of it.
 TEST_F(TcpSocketTest, APeerClosingWhileAFrameIsReadIsStillReported) {
-    UINT port = 0;
-    SOCKET listener = PlainListener(port);
-    HANDLE sendRest = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE peerGone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CEvent sendRest, peerGone;
     const std::vector<uint8_t> frame = FrameBytes(CPacket(u"[RH10002]"));
     ASSERT_GT(frame.size(), kMidFrameBytes);
-    std::thread peerThread([&] {
-        SOCKET c = accept(listener, nullptr, nullptr);
-        send(c, reinterpret_cast<const char*>(frame.data()), int(kMidFrameBytes), 0);
-        WaitForSingleObject(sendRest, kGuardMs);
-        send(c, reinterpret_cast<const char*>(frame.data() + kMidFrameBytes),
-             int(frame.size() - kMidFrameBytes), 0);
-        shutdown(c, SD_BOTH);
-        closesocket(c);
-        SetEvent(peerGone);
+    CScriptedPeer peer([&](SOCKET c) {
+        SendBytes(c, frame.data(), kMidFrameBytes);
+        sendRest.Wait();
+        SendBytes(c, frame.data() + kMidFrameBytes, frame.size() - kMidFrameBytes);
+        shutdown(c, SD_BOTH);  // the close, before the test is told
+        peerGone.Set();
     });
     COwnerWindow owner;
     std::vector<CPacket> read;
     owner.m_onReceive = [&](CTCPSocket& s) {
         if (read.empty()) {
             s.AsyncSelect(0);
-            SetEvent(sendRest);
-            WaitForSingleObject(peerGone, kGuardMs);
+            sendRest.Set();
+            peerGone.Wait();
         }
         CPacket packet;
         ReceivePacket(s, packet);
         read.push_back(packet);
     };
     CTCPSocket client;
-    ASSERT_EQ(Connect(client, owner, port), 0);
-    EXPECT_TRUE(PumpUntil([&] { return owner.Count(kWmSocketClosed) > 0; }))
-        << "the peer's close was never reported";
-    peerThread.join();
+    ASSERT_EQ(Connect(client, owner, peer.Port()), 0);
+    const auto noticed = [&] {
+        return owner.Count(kWmSocketClosed) > 0 ||
+               (read.size() > 1 && client.m_hSocket == INVALID_SOCKET);
+    };
+    EXPECT_TRUE(PumpUntil(noticed)) << "the peer's close was never noticed";
+    peer.Join();
 
-    ASSERT_EQ(read.size(), 1u);
+    ASSERT_GE(read.size(), 1u);
     EXPECT_EQ(read[0].m_strText, u"[RH10002]");
-    EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
     EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
-    closesocket(listener);
-    CloseHandle(sendRest);
-    CloseHandle(peerGone);
+    if (owner.Count(kWmSocketClosed) == 0) {
+        ASSERT_EQ(read.size(), 2u);
+        EXPECT_EQ(read[1].m_nType, kPacketEmpty) << "the read at the end of the stream failed";
+    } else {
+        EXPECT_EQ(owner.Count(kWmSocketClosed), 1u);
+        EXPECT_EQ(read.size(), 1u);
+    }
 }
 
 // A peer that stops inside a frame but keeps the connection open: the read gives up
 // after the stall limit, as if the peer had closed, instead of holding the thread.
 TEST_F(TcpSocketTest, APeerStallingInsideAFrameEndsTheReadAfterTheStallLimit) {
-    UINT port = 0;
-    SOCKET listener = PlainListener(port);
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CEvent done;
     const std::vector<uint8_t> frame = FrameBytes(CPacket(u"[RH10002]"));
-    std::thread peerThread([&] {
-        SOCKET c = accept(listener, nullptr, nullptr);
-        send(c, reinterpret_cast<const char*>(frame.data()), int(kMidFrameBytes), 0);
-        WaitForSingleObject(done, kGuardMs);  // open, and silent
-        closesocket(c);
+    CScriptedPeer peer([&](SOCKET c) {
+        SendBytes(c, frame.data(), kMidFrameBytes);
+        done.Wait();  // open, and silent
     });
     COwnerWindow owner;
     bool readReturned = false;
@@ -210,75 +187,60 @@ TEST_F(TcpSocketTest, APeerStallingInsideAFrameEndsTheReadAfterTheStallLimit) {
     };
     CTCPSocket client;
     client.SetStallLimit(kSettleMs);
-    ASSERT_EQ(Connect(client, owner, port), 0);
+    ASSERT_EQ(Connect(client, owner, peer.Port()), 0);
     EXPECT_TRUE(PumpUntil([&] { return readReturned; })) << "the stalled read never returned";
-    SetEvent(done);
-    peerThread.join();
+    done.Set();
+    peer.Join();
 
     // The peer hangs up only after the guard: a read that returned before it gave up.
     EXPECT_LT(readMs, kGuardMs);
     EXPECT_EQ(packet.m_nType, kPacketEmpty);
     EXPECT_EQ(client.m_hSocket, INVALID_SOCKET);
-    closesocket(listener);
-    CloseHandle(done);
 }
 
 // A peer that stops reading: a frame larger than every buffer on the way cannot be
 // written, and the write gives up after the stall limit with the socket closed.
 TEST_F(TcpSocketTest, APeerThatStopsReadingEndsTheWriteAfterTheStallLimit) {
-    UINT port = 0;
-    SOCKET listener = PlainListener(port);
-    setsockopt(listener, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kSmallBufferBytes),
-               sizeof kSmallBufferBytes);
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread peerThread([&] {
-        SOCKET c = accept(listener, nullptr, nullptr);
-        WaitForSingleObject(done, kGuardMs * 3);  // never reads
-        closesocket(c);
-    });
+    CEvent done;
+    CScriptedPeer peer([&](SOCKET) { done.Wait(); });  // never reads
+    setsockopt(peer.Listener(), SOL_SOCKET, SO_RCVBUF,
+               reinterpret_cast<const char*>(&kSmallBufferBytes), sizeof kSmallBufferBytes);
     COwnerWindow owner;
     CTCPSocket client;
     client.SetStallLimit(kSettleMs);
-    ASSERT_EQ(Connect(client, owner, port), 0);
+    ASSERT_EQ(Connect(client, owner, peer.Port()), 0);
     client.SetSockOpt(SO_SNDBUF, &kSmallBufferBytes, sizeof kSmallBufferBytes, SOL_SOCKET);
     const std::vector<uint8_t> big(kStalledFrameBytes, 0x5A);
     const DWORD start = GetTickCount();
     SendPacket(client, CPacket(uint32_t(big.size()), big.data(), int32_t(big.size()), 1));
     const DWORD sendMs = GetTickCount() - start;
-    SetEvent(done);
-    peerThread.join();
+    done.Set();
+    peer.Join();
 
     // One wait for the stall limit, not one for every offer the writer makes.
     EXPECT_LT(sendMs, kGuardMs / 4);
     EXPECT_EQ(client.m_hSocket, INVALID_SOCKET) << "a frame that was never taken counted as sent";
-    closesocket(listener);
-    CloseHandle(done);
 }
 
 // The peer's last words make the owner close this connection and open a new one on the
 // same object (as a refused log-in does). The close being reported must leave the new
 // connection alone and say nothing of it.
 TEST_F(TcpSocketTest, AConnectionOpenedDuringTheLastWordsSurvivesTheClose) {
-    UINT port = 0;
-    SOCKET listener = PlainListener(port);
     // The second connection is completed by the listener's backlog; nobody accepts it.
     UINT secondPort = 0;
     SOCKET secondListener = PlainListener(secondPort);
-    HANDLE sendNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CEvent sendNow, done;
     const std::vector<uint8_t> refusal = FrameBytes(CPacket(u"[UR00001]1,refused"));
-    std::thread peerThread([&] {
-        SOCKET c = accept(listener, nullptr, nullptr);
+    CScriptedPeer peer([&](SOCKET c) {
         // Only once the client stopped dispatching, so that no read notice takes it.
-        WaitForSingleObject(sendNow, kGuardMs);
-        send(c, reinterpret_cast<const char*>(refusal.data()), int(refusal.size()), 0);
-        WaitForSingleObject(done, kGuardMs);
-        closesocket(c);
+        sendNow.Wait();
+        SendBytes(c, refusal.data(), refusal.size());
+        done.Wait();
     });
     COwnerWindow owner;
     CCloseProbe client;
-    const LPARAM connected = Connect(client, owner, port);
-    SetEvent(sendNow);
+    const LPARAM connected = Connect(client, owner, peer.Port());
+    sendNow.Set();
     // The refusal is waiting unread when the close is reported.
     const DWORD pending = WaitUnread(client, refusal.size());
     if (connected == 0 && pending == refusal.size()) {
@@ -297,11 +259,8 @@ TEST_F(TcpSocketTest, AConnectionOpenedDuringTheLastWordsSurvivesTheClose) {
     }
     EXPECT_EQ(connected, 0);
     EXPECT_EQ(pending, refusal.size());
-    SetEvent(sendNow);
-    SetEvent(done);
-    peerThread.join();
-    closesocket(listener);
+    sendNow.Set();
+    done.Set();
+    peer.Join();
     closesocket(secondListener);
-    CloseHandle(sendNow);
-    CloseHandle(done);
 }

@@ -24,7 +24,7 @@
 namespace tcptest {
 
 // Only a guard against a hanging test, never a timing expectation.
-constexpr DWORD kGuardMs = 10000;
+constexpr DWORD kGuardMs = 30000;
 constexpr DWORD kPumpSliceMs = 20;
 // Time given to queued notices to be dispatched before counting them.
 constexpr DWORD kSettleMs = 500;
@@ -162,6 +162,89 @@ inline SOCKET PlainListener(UINT& port) {
     port = ntohs(a.sin_port);
     return s;
 }
+
+// A manual-reset event: the signals between a test and its scripted peer.
+class CEvent {
+  public:
+    CEvent() : m_handle(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CEvent() { CloseHandle(m_handle); }
+    CEvent(const CEvent&) = delete;
+    CEvent& operator=(const CEvent&) = delete;
+    void Set() { SetEvent(m_handle); }
+    bool Wait(DWORD ms = kGuardMs) { return WaitForSingleObject(m_handle, ms) == WAIT_OBJECT_0; }
+
+  private:
+    HANDLE m_handle;
+};
+
+// A plain WinSock peer of the socket under test, on its own thread: it listens on a free
+// loopback port, takes one connection and runs its script on it, then closes it. The
+// thread is joined and every socket closed when the object goes, also after a failed
+// assertion; a script waits for the test's signals only up to the guard.
+class CScriptedPeer {
+  public:
+    using Script = std::function<void(SOCKET)>;
+    explicit CScriptedPeer(Script script) : m_listener(PlainListener(m_port)) {
+        m_thread = std::thread([this, script] {
+            // Never blocked in accept() for good by a test that failed before connecting.
+            fd_set ready;
+            FD_ZERO(&ready);
+            FD_SET(m_listener, &ready);
+            timeval guard{long(kGuardMs / 1000), 0};
+            if (select(0, &ready, nullptr, nullptr, &guard) != 1) return;
+            const SOCKET c = accept(m_listener, nullptr, nullptr);
+            if (c == INVALID_SOCKET) return;
+            script(c);
+            closesocket(c);
+        });
+    }
+    ~CScriptedPeer() { Join(); }
+    CScriptedPeer(const CScriptedPeer&) = delete;
+    CScriptedPeer& operator=(const CScriptedPeer&) = delete;
+
+    UINT Port() const { return m_port; }
+    SOCKET Listener() const { return m_listener; }
+    // Waits for the script to end; the listener goes with it.
+    void Join() {
+        if (m_thread.joinable()) m_thread.join();
+        if (m_listener != INVALID_SOCKET) closesocket(m_listener);
+        m_listener = INVALID_SOCKET;
+    }
+
+  private:
+    UINT m_port = 0;
+    SOCKET m_listener = INVALID_SOCKET;
+    std::thread m_thread;
+};
+
+// Sends bytes on a plain socket, all of them or as many as it takes.
+inline void SendBytes(SOCKET s, const uint8_t* bytes, size_t count) {
+    send(s, reinterpret_cast<const char*>(bytes), int(count), 0);
+}
+
+// A plain blocking socket read frame by frame, as a peer that checks what arrives.
+class CBlockingConnection : public IConnection {
+  public:
+    explicit CBlockingConnection(SOCKET socket) : m_socket(socket) {
+        const DWORD guardMs = kGuardMs;  // only a guard against a hanging test
+        setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&guardMs),
+                   sizeof guardMs);
+    }
+    int ReceiveExactly(uint8_t* buffer, int count) override {
+        int got = 0;
+        while (got < count) {
+            const int n = recv(m_socket, reinterpret_cast<char*>(buffer) + got, count - got, 0);
+            if (n <= 0) return got;
+            got += n;
+        }
+        return got;
+    }
+    int SendPiece(const uint8_t*, int) override { return -1; }
+    void CloseConnection() override {}
+
+  private:
+    SOCKET m_socket;
+};
 
 class TcpSocketTest : public ::testing::Test {
   protected:
