@@ -42,7 +42,15 @@ int CCrypt::SetPassword(const uint8_t* bytes, size_t count) {
 int CCrypt::Apply(uint8_t* buffer, uint32_t count) {
     if (!m_bKeyed) return 0;
     if (count == 0) return 1;
-    return Engine().Rc4(m_vPassword.data(), m_vPassword.size(), buffer, count) ? 1 : 0;
+    ICryptEngine& engine = Engine();
+    if (engine.Rc4(m_vPassword.data(), m_vPassword.size(), buffer, count)) return 1;
+    // A provider that passed the self-test can still fail later (a damaged container,
+    // a provider service gone). The built-in engine gives the same bytes and a failed
+    // call leaves the buffer as it was, so the command still goes out scrambled
+    // instead of the connection being given up.
+    ICryptEngine& builtIn = CBuiltInCryptEngine::Instance();
+    if (&engine == &builtIn) return 0;
+    return builtIn.Rc4(m_vPassword.data(), m_vPassword.size(), buffer, count) ? 1 : 0;
 }
 
 int CCrypt::Encrypt(uint8_t* buffer, uint32_t& count) { return Apply(buffer, count); }

@@ -25,7 +25,8 @@ constexpr char16_t kCryptProviderName[] = u"Microsoft Enhanced Cryptographic Pro
 // Scrambles and unscrambles text commands. Lives for one call: constructed, given
 // the password, used once, released. The engine is chosen per object by the
 // known-answer test: the platform engine when one is registered and passes it,
-// otherwise the built-in one.
+// otherwise the built-in one; a call the platform engine fails falls back to the
+// built-in one.
 class CCrypt {
   public:
     // Uses the process-wide platform engine (none unless registered).
@@ -40,7 +41,9 @@ class CCrypt {
     // Runs the known-answer test, then keys this object. 1 on success, 0 on failure.
     int SetPassword(const uint8_t* bytes, size_t count);
     // Scramble / unscramble in place. RC4 keeps the length; count is left as it is.
-    // 1 on success; 0 (buffer unchanged) when the engine failed or no password is set.
+    // When the platform engine fails, the built-in one does the call instead.
+    // 1 on success; 0 (buffer unchanged) when no engine could do it or no password is
+    // set.
     int Encrypt(uint8_t* buffer, uint32_t& count);
     int Decrypt(uint8_t* buffer, uint32_t& count);
     // Forgets the key.

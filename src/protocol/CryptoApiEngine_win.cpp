@@ -8,15 +8,13 @@
 
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "framework/Afx_win.h"
 #include "protocol/Crypt.h"
 
-static_assert(sizeof(wchar_t) == 2, "provider names are passed as UTF-16");
-
 namespace {
-
-const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // Handles of one provider session, released in the order key, hash, provider.
 struct CryptSession {
@@ -35,8 +33,9 @@ struct CryptSession {
 };
 
 bool AcquireContainer(HCRYPTPROV& hProv, DWORD flags) {
-    return CryptAcquireContextW(&hProv, Wide(kKeyContainerName), Wide(kCryptProviderName),
-                                PROV_RSA_FULL, flags) != FALSE;
+    return CryptAcquireContextW(&hProv, AfxToWide(kKeyContainerName).c_str(),
+                                AfxToWide(kCryptProviderName).c_str(), PROV_RSA_FULL,
+                                flags) != FALSE;
 }
 
 bool OpenOrCreateContainer() {
@@ -66,10 +65,10 @@ bool EnsureContainer() {
 // A context for hashing only: no container is needed or touched. (The user's default
 // container is deliberately never deleted to obtain one.)
 bool AcquireVerifyContext(HCRYPTPROV& hProv) {
-    if (CryptAcquireContextW(&hProv, nullptr, Wide(kCryptProviderName), PROV_RSA_FULL,
-                             CRYPT_VERIFYCONTEXT))
+    const std::wstring provider = AfxToWide(kCryptProviderName);
+    if (CryptAcquireContextW(&hProv, nullptr, provider.c_str(), PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
         return true;
-    return CryptAcquireContextW(&hProv, nullptr, Wide(kCryptProviderName), PROV_RSA_FULL,
+    return CryptAcquireContextW(&hProv, nullptr, provider.c_str(), PROV_RSA_FULL,
                                 CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET) != FALSE;
 }
 

@@ -196,19 +196,52 @@ TEST(CryptTest, FailuresLeaveTheBufferUnchanged) {
     uint32_t count = 3;
     CCrypt unkeyed(nullptr);
     EXPECT_EQ(unkeyed.Encrypt(buf.data(), count), 0);
+    EXPECT_EQ(buf, (std::vector<uint8_t>{1, 2, 3}));
 
-    // The platform engine passes the self-test, then fails on the real call.
     FakeEngine platform;
     CCrypt crypt(&platform);
     ASSERT_EQ(crypt.SetPassword(buf.data(), buf.size()), 1);
-    ASSERT_EQ(crypt.m_bUseBuiltIn, 0);
-    platform.failRc4 = true;
-    EXPECT_EQ(crypt.Encrypt(buf.data(), count), 0);
-    EXPECT_EQ(buf, (std::vector<uint8_t>{1, 2, 3}));
-
     crypt.Release();
-    platform.failRc4 = false;
     EXPECT_EQ(crypt.Decrypt(buf.data(), count), 0);  // released: no key any more
+    EXPECT_EQ(buf, (std::vector<uint8_t>{1, 2, 3}));
+}
+
+TEST(CryptTest, APlatformFailureIsScrambledByTheBuiltInEngine) {
+    const std::vector<uint8_t> password = Utf16LeBytes(kScramblerPassword);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> plain;
+        bool encrypt;
+    } cases[] = {
+        {"command out", Utf16LeBytes(u"[RC00013]on"), true},
+        {"command in", Utf16LeBytes(u"[RC00003]"), false},
+        {"one byte", {0x41}, true},
+        {"long text", Utf16LeBytes(std::u16string(700, u'\uAC00')), true},
+    };
+    for (const auto& c : cases) {
+        // The platform engine passes the self-test, then fails on the real call.
+        FakeEngine platform;
+        CCrypt crypt(&platform);
+        ASSERT_EQ(crypt.SetPassword(password.data(), password.size()), 1) << c.name;
+        ASSERT_EQ(crypt.m_bUseBuiltIn, 0) << c.name;
+        platform.failRc4 = true;
+        const int callsBefore = platform.rc4Calls;
+
+        std::vector<uint8_t> buf = c.plain;
+        uint32_t count = uint32_t(buf.size());
+        const int ok =
+            c.encrypt ? crypt.Encrypt(buf.data(), count) : crypt.Decrypt(buf.data(), count);
+        EXPECT_EQ(ok, 1) << c.name;
+        EXPECT_EQ(count, c.plain.size()) << c.name;
+        EXPECT_GT(platform.rc4Calls, callsBefore) << c.name;  // it was asked first
+
+        // The very bytes the platform engine would have given, never the clear text.
+        std::vector<uint8_t> expected = c.plain;
+        const Md5Digest key = Md5(password.data(), password.size());
+        CRc4(key.data(), key.size()).Apply(expected.data(), expected.size());
+        EXPECT_EQ(buf, expected) << c.name;
+        EXPECT_NE(buf, c.plain) << c.name;
+    }
 }
 
 TEST(CryptTest, Md5HexUsesThePlatformEngineAndReportsItsFailure) {

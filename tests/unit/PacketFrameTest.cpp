@@ -378,31 +378,38 @@ TEST_F(PacketFrameTest, AConnectionThatRefusesEverythingIsClosed) {
     EXPECT_EQ(dead.m_nOffers, kMaxSendRetries);
 }
 
-TEST_F(PacketFrameTest, AFailingScramblerNeverSendsOrAcceptsClearText) {
+TEST_F(PacketFrameTest, AFailingPlatformScramblerIsStoodInForByTheBuiltInOne) {
     // Passes the self-test, then fails on the scrambler password.
     class SelfTestOnly : public ICryptEngine {
       public:
+        int failures = 0;
         bool Md5(const uint8_t* d, size_t n, Md5Digest& out) override {
             return CBuiltInCryptEngine::Instance().Md5(d, n, out);
         }
         bool Rc4(const uint8_t* pw, size_t pwSize, uint8_t* buf, size_t n) override {
-            if (pwSize != 30 || pw[0] != 'q') return false;
+            if (pwSize != 30 || pw[0] != 'q') {
+                ++failures;
+                return false;
+            }
             return CBuiltInCryptEngine::Instance().Rc4(pw, pwSize, buf, n);
         }
     } engine;
     const std::vector<uint8_t> good = Frame(CPacket(u"[RC00013]on"));
     CCrypt::SetPlatformEngine(&engine);
 
+    // The same scrambled frame goes out, and the connection stays up.
     CMemoryConnection out;
-    EXPECT_FALSE(WriteFrame(CPacket(u"[RC00013]on"), out));
-    EXPECT_TRUE(out.IsClosed());
-    EXPECT_TRUE(out.Sent().empty());
+    EXPECT_TRUE(WriteFrame(CPacket(u"[RC00013]on"), out));
+    EXPECT_FALSE(out.IsClosed());
+    EXPECT_EQ(out.Sent(), good);
+    EXPECT_EQ(engine.failures, 1);
 
     CPacket p;
     CMemoryConnection in;
-    EXPECT_FALSE(Read(good, p, in));
-    EXPECT_TRUE(in.IsClosed());
-    ExpectEmpty(p);
+    EXPECT_TRUE(Read(good, p, in));
+    EXPECT_FALSE(in.IsClosed());
+    EXPECT_EQ(p.m_strText, u"[RC00013]on");
+    EXPECT_EQ(engine.failures, 2);
 }
 
 TEST(PacketTest, ConstructorsAndDeepCopy) {
