@@ -77,8 +77,6 @@ HBITMAP LoadPicture(UINT id) { return ::LoadBitmapW(AfxGetResourceHandle(), MAKE
 
 std::u16string LoadStringU16(unsigned id) { return AfxToU16(AfxLoadString(id)); }
 
-const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
-
 std::wstring TrimWide(const std::wstring& text) {
     return AfxToWide(tavrel::TrimLoginText(AfxToU16(text)));
 }
@@ -86,7 +84,7 @@ std::wstring TrimWide(const std::wstring& text) {
 std::wstring ConfigIniPath() {
     if (!g_strConfigIniPath.empty()) return g_strConfigIniPath;
     const std::wstring folder = ProgramDirectory();
-    return folder.empty() ? std::wstring() : folder + L"\\" + Wide(tavrel::kConfigIniName);
+    return folder.empty() ? std::wstring() : folder + L"\\" + AfxToWide(tavrel::kConfigIniName);
 }
 
 }  // namespace
@@ -111,9 +109,11 @@ CLoginDlg::~CLoginDlg() {
 
 tavrel::LoginServerUrls CLoginDlg::ConfiguredServerUrls() {
     const std::wstring path = ConfigIniPath();
-    const wchar_t* section = Wide(tavrel::kSectionDefault);
-    const std::wstring https = ReadIniText(section, Wide(tavrel::kLoginHttpsKey), L"", path);
-    const std::wstring http = ReadIniText(section, Wide(tavrel::kLoginHttpKey), L"", path);
+    const std::wstring section = AfxToWide(tavrel::kSectionDefault);
+    const std::wstring https =
+        ReadIniText(section.c_str(), AfxToWide(tavrel::kLoginHttpsKey).c_str(), L"", path);
+    const std::wstring http =
+        ReadIniText(section.c_str(), AfxToWide(tavrel::kLoginHttpKey).c_str(), L"", path);
     return tavrel::ResolveLoginServerUrls(AfxToU16(https), AfxToU16(http));
 }
 
@@ -210,7 +210,7 @@ void CLoginDlg::OnOK() {
     if (m_bCancelled) return;
 
     EnsureSettingIni();
-    PrepareIniFile(Wide(tavrel::kSettingIniName), g_strSettingIniPath);
+    PrepareIniFile(AfxToWide(tavrel::kSettingIniName).c_str(), g_strSettingIniPath);
     ParseLookupReply(LookupRelay(teacherId));
 
     tavrel::LookupReply reply;
@@ -225,26 +225,27 @@ void CLoginDlg::OnOK() {
     }
     StoreOrRecallEndpoint(outcome);
 
-    WriteSettingText(Wide(tavrel::kSectionConfig), Wide(tavrel::kKeyTeacherId), teacherId.c_str());
+    WriteSettingText(AfxToWide(tavrel::kSectionConfig).c_str(),
+                     AfxToWide(tavrel::kKeyTeacherId).c_str(), teacherId.c_str());
     m_strTeacherId = teacherId;
     SetDlgItemText(IDC_TEACHER_ID, teacherId.c_str());
     EndDialog(IDOK);
 }
 
 void CLoginDlg::StoreOrRecallEndpoint(tavrel::LoginOutcome outcome) {
-    const wchar_t* section = Wide(tavrel::kSectionDefault);
-    const wchar_t* ipKey = Wide(tavrel::kKeyRelayIp);
-    const wchar_t* portKey = Wide(tavrel::kKeyRelayPort);
+    const std::wstring section = AfxToWide(tavrel::kSectionDefault);
+    const std::wstring ipKey = AfxToWide(tavrel::kKeyRelayIp);
+    const std::wstring portKey = AfxToWide(tavrel::kKeyRelayPort);
     if (outcome == tavrel::LoginOutcome::kUseStoredEndpoint) {
-        m_strRsIp = ReadIniText(section, ipKey, L"", g_strSettingIniPath);
-        m_strRsPort = ReadIniText(section, portKey, L"", g_strSettingIniPath);
+        m_strRsIp = ReadIniText(section.c_str(), ipKey.c_str(), L"", g_strSettingIniPath);
+        m_strRsPort = ReadIniText(section.c_str(), portKey.c_str(), L"", g_strSettingIniPath);
         return;
     }
     // An answer without an endpoint (a Wi-Fi portal's page delivered with status 200,
     // say) must not wipe the endpoint the next fallback depends on.
     if (m_strRsIp.empty() || m_strRsPort.empty()) return;
-    WriteIniText(section, ipKey, m_strRsIp.c_str());
-    WriteIniText(section, portKey, m_strRsPort.c_str());
+    WriteIniText(section.c_str(), ipKey.c_str(), m_strRsIp.c_str());
+    WriteIniText(section.c_str(), portKey.c_str(), m_strRsPort.c_str());
 }
 
 void CLoginDlg::OnCancel() {
@@ -263,7 +264,7 @@ std::wstring CLoginDlg::LookupRelay(const std::wstring& teacherId) {
 
     HttpReply reply = m_fnRequestUrl(AfxToWide(urls.https), formText);
     if (reply.result != kHttpOk) reply = m_fnRequestUrl(AfxToWide(urls.http), formText);
-    if (reply.result != kHttpOk) return Wide(tavrel::kLookupFailedReply);
+    if (reply.result != kHttpOk) return AfxToWide(tavrel::kLookupFailedReply);
     return TrimWide(AnsiToWide(reply.body));
 }
 

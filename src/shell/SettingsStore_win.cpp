@@ -22,10 +22,10 @@ int g_bSettingsKeyOpen = 0;
 constexpr DWORD kModulePathChars = MAX_PATH;
 constexpr DWORD kIniValueChars = 30000;
 constexpr char kAnsiSectionLine[] = "[default]\r\n";
+// What WriteSettingInt reports when the value could not be stored, whichever store.
+constexpr int kSettingWriteFailed = ERROR_CANTWRITE;
 
 using namespace tavrel;
-
-const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 std::wstring OrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
 
@@ -194,11 +194,13 @@ int ReadSettingInt(const wchar_t* section, const wchar_t* name, int defaultValue
 }
 
 int WriteSettingInt(const wchar_t* section, const wchar_t* name, int value) {
+    bool written = false;
     if (UseRegistryObject()) {
-        return g_pSettingsRegistry->WriteNumber(name, static_cast<DWORD>(value));
+        written = g_pSettingsRegistry->WriteNumber(name, static_cast<DWORD>(value)) != 0;
+    } else if (CWinApp* app = AfxGetApp()) {
+        written = app->WriteProfileInt(section, name, value) != FALSE;
     }
-    CWinApp* app = AfxGetApp();
-    return app != nullptr ? app->WriteProfileInt(section, name, value) : 0;
+    return written ? ERROR_SUCCESS : kSettingWriteFailed;
 }
 
 void PrepareIniFileIn(const std::wstring& folder, const wchar_t* fileName,
@@ -220,7 +222,7 @@ void PrepareIniFile(const wchar_t* fileName, std::wstring& rememberedPath) {
 }
 
 void EnsureSettingIniIn(const std::wstring& folder) {
-    const std::wstring path = JoinPath(folder, Wide(kSettingIniName));
+    const std::wstring path = JoinPath(folder, AfxToWide(kSettingIniName).c_str());
     if (FileExists(path)) return;
     WriteWholeFile(path, kAnsiSectionLine);
 }
@@ -249,7 +251,8 @@ void RegisterHighDpiLayer(const wchar_t* exePath, const wchar_t* flag) {
     // unnamed value, where it means nothing and could overwrite someone else's.
     if (exePath == nullptr || *exePath == L'\0') return;
     CRegistry registry(HKEY_CURRENT_USER);
-    if (!registry.OpenKey(Wide(kCompatLayersKey)) && !registry.CreateKey(Wide(kCompatLayersKey))) {
+    const std::wstring layersKey = AfxToWide(kCompatLayersKey);
+    if (!registry.OpenKey(layersKey.c_str()) && !registry.CreateKey(layersKey.c_str())) {
         return;
     }
     std::wstring current = registry.ReadText(exePath, L"");

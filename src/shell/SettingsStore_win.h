@@ -18,7 +18,7 @@ std::wstring ReadSettingText(const wchar_t* section, const wchar_t* name,
 // Non-zero on success.
 int WriteSettingText(const wchar_t* section, const wchar_t* name, const wchar_t* value);
 int ReadSettingInt(const wchar_t* section, const wchar_t* name, int defaultValue);
-// Non-zero on success.
+// A status: 0 (ERROR_SUCCESS) when the value was stored, non-zero when it was not.
 int WriteSettingInt(const wchar_t* section, const wchar_t* name, int value);
 
 // Full paths of setting.ini and config.ini once PrepareIniFile has run for them.

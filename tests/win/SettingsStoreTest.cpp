@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -327,7 +328,7 @@ TEST_F(ProfileTest, ApplicationProfileRoundTrips) {
     EXPECT_EQ(L"Kor", ReadSettingText(section, Wide(kKeyLanguage), L"Kor"));
     EXPECT_EQ(2, ReadSettingInt(section, Wide(kKeyNoteToolPenSizeType), 2));
     EXPECT_NE(0, WriteSettingText(section, Wide(kKeyTeacherId), L"t\uC120001"));
-    EXPECT_NE(0, WriteSettingInt(section, Wide(kKeyNoteToolColor), 0xCC33E6));
+    EXPECT_EQ(0, WriteSettingInt(section, Wide(kKeyNoteToolColor), 0xCC33E6));
     EXPECT_EQ(L"t\uC120001", ReadSettingText(section, Wide(kKeyTeacherId), L""));
     EXPECT_EQ(0xCC33E6, ReadSettingInt(section, Wide(kKeyNoteToolColor), 230));
 
@@ -344,7 +345,7 @@ TEST_F(ProfileTest, InstalledRegistryObjectIgnoresSection) {
     ASSERT_EQ(1, registry.CreateKey(L"Software\\Vantor Login Test\\Updater"));
     SetSettingsRegistry(&registry, 1);
     EXPECT_EQ(1, WriteSettingText(L"any", Wide(kKeyLanguage), L"Eng"));
-    EXPECT_NE(0, WriteSettingInt(L"other", L"n", 3));
+    EXPECT_EQ(0, WriteSettingInt(L"other", L"n", 3));
     EXPECT_EQ(L"Eng", ReadSettingText(L"third", Wide(kKeyLanguage), L"Kor"));
     EXPECT_EQ(3, ReadSettingInt(L"", L"n", 9));
     EXPECT_EQ(9, ReadSettingInt(L"", L"absent", 9));
@@ -356,10 +357,52 @@ TEST_F(ProfileTest, InstalledRegistryObjectIgnoresSection) {
     CRegistry readOnly(HKEY_CURRENT_USER, 1);
     ASSERT_EQ(1, readOnly.OpenKey(L"Software\\Vantor Login Test\\Updater"));
     SetSettingsRegistry(&readOnly, 1);
-    EXPECT_EQ(0, WriteSettingInt(L"", L"n", 4));
+    EXPECT_NE(0, WriteSettingInt(L"", L"n", 4));
     EXPECT_EQ(0, WriteSettingText(L"", Wide(kKeyLanguage), L"Jpn"));
     EXPECT_EQ(3, ReadSettingInt(L"", L"n", 9));
     EXPECT_EQ(L"Eng", ReadSettingText(L"", Wide(kKeyLanguage), L""));
+}
+
+// WriteSettingInt gives a status, unlike the text routines: 0 when stored, non-zero
+// when not. Each store, written to and refused.
+TEST_F(ProfileTest, WriteSettingIntReportsZeroOnlyWhenStored) {
+    constexpr wchar_t kUpdaterKey[] = L"Software\\Vantor Login Test\\Updater";
+    enum Store { kProfile, kProfileWithoutKey, kNoApplication, kRegistry, kReadOnlyRegistry };
+    const struct {
+        const char* name;
+        Store store;
+        bool stored;
+    } cases[] = {
+        {"application profile", kProfile, true},
+        {"application without a registry key", kProfileWithoutKey, false},
+        {"no application", kNoApplication, false},
+        {"installed registry key", kRegistry, true},
+        {"installed read-only key", kReadOnlyRegistry, false},
+    };
+    CRegistry creator;
+    ASSERT_EQ(1, creator.CreateKey(kUpdaterKey));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int value = 0x5A00 + static_cast<int>(c.store);
+        std::unique_ptr<CWinApp> app;
+        if (c.store != kNoApplication) app = std::make_unique<CWinApp>(L"TavrelSettingsTest");
+        if (c.store == kProfile) app->SetRegistryKey(L"Vantor Login Test");
+        CRegistry registry(HKEY_CURRENT_USER, c.store == kReadOnlyRegistry ? 1 : 0);
+        if (c.store == kRegistry || c.store == kReadOnlyRegistry) {
+            ASSERT_EQ(1, registry.OpenKey(kUpdaterKey));
+            SetSettingsRegistry(&registry, 1);
+        }
+
+        const int status = WriteSettingInt(Wide(kSectionConfig), L"status", value);
+        if (c.stored) {
+            EXPECT_EQ(0, status);
+            EXPECT_EQ(value, ReadSettingInt(Wide(kSectionConfig), L"status", -1));
+        } else {
+            EXPECT_NE(0, status);
+            EXPECT_NE(value, ReadSettingInt(Wide(kSectionConfig), L"status", -1));
+        }
+        SetSettingsRegistry(nullptr, 0);
+    }
 }
 
 }  // namespace
