@@ -144,6 +144,42 @@ std::wstring FileVersionValue(const std::wstring& path, const wchar_t* name, DWO
     return value;
 }
 
+// The fixed part of the version resource, written as "a.b.c.d" ("" when missing).
+std::wstring FixedFileVersion(const std::wstring& path) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return L"";
+    std::vector<BYTE> data(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return L"";
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
+        length < sizeof(VS_FIXEDFILEINFO)) {
+        return L"";
+    }
+    return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+           std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+           std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+           std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+}
+
+// Texts of a window's text controls, in creation order.
+std::vector<std::wstring> StaticTexts(HWND dialog) {
+    std::vector<std::wstring> texts;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[32] = {};
+        GetClassNameW(child, className, 32);
+        if (lstrcmpiW(className, L"Static") != 0) continue;
+        // The icon is a static control too, without text.
+        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+        wchar_t text[128] = {};
+        GetWindowTextW(child, text, 128);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
 class ResourcesTest : public testing::Test {
   protected:
     static void SetUpTestSuite() { english_ = LoadLibraryW(EnglishModulePath().c_str()); }
@@ -368,6 +404,43 @@ TEST_F(ResourcesTest, VersionInformation) {
     EXPECT_EQ(Utf8(FileVersionValue(self, L"FileVersion", &translation)), "3.0.1.1004");
     EXPECT_EQ(translation, MAKELONG(1200, kKoreanLanguage));
     EXPECT_EQ(Utf8(FileVersionValue(self, L"OriginalFilename", &translation)), "Vantor Tavrel.exe");
+}
+
+// The about box names the version the version resource reports, in each module; the
+// resource's fixed numbers and its texts agree with each other too.
+TEST_F(ResourcesTest, AboutBoxShowsTheVersionOfTheVersionResource) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const struct {
+        const char* name;
+        HMODULE module;
+        std::wstring path;
+        std::wstring prefix;
+    } cases[] = {
+        {"Korean", korean(), self, L"Tavrel, \uBC84\uC804 "},
+        {"English", english_, EnglishModulePath(), L"Tavrel, Version "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DWORD translation = 0;
+        const std::wstring version = FileVersionValue(c.path, L"FileVersion", &translation);
+        ASSERT_FALSE(version.empty());
+        EXPECT_EQ(Utf8(FileVersionValue(c.path, L"ProductVersion", &translation)), Utf8(version));
+        EXPECT_EQ(Utf8(FixedFileVersion(c.path)), Utf8(version));
+
+        HRSRC found = FindResourceW(c.module, MAKEINTRESOURCEW(IDD_ABOUTBOX),
+                                    MAKEINTRESOURCEW(5) /* RT_DIALOG */);
+        ASSERT_NE(found, nullptr);
+        auto* dialogTemplate =
+            static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(c.module, found)));
+        HWND dialog =
+            CreateDialogIndirectParamW(korean(), dialogTemplate, nullptr, QuietDialogProc, 0);
+        ASSERT_NE(dialog, nullptr) << GetLastError();
+        const std::vector<std::wstring> texts = StaticTexts(dialog);
+        DestroyWindow(dialog);
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(Utf8(texts.front()), Utf8(c.prefix + version));
+    }
 }
 
 }  // namespace
