@@ -59,7 +59,6 @@ constexpr unsigned kAllStringIds[] = {
     IDS_LOADING_TEACHER,
     IDS_LOADING_RELAY,
     IDS_FONT_FACE,
-    IDS_PLACEHOLDER_READY,
 };
 
 }  // namespace tavrel

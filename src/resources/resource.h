@@ -104,7 +104,6 @@
 #define IDS_FONT_FACE 2607  // 굴림
 
 // String table: texts of our own, outside the numbers the peers and servers know.
-#define IDS_PLACEHOLDER_READY 60001  // Vantor Tavrel이 실행 중입니다. Esc 키를 누르면 닫힙니다.
 
 // Widget dialogs: the skinned message box, the wait notice and the loading window.
 #define IDD_CUSTOM_MSG_DIALOG 687  // message box (caption label 1011, buttons 1, 2, 1246, 1247)

@@ -214,10 +214,16 @@ TEST_F(ResourcesTest, EnglishModuleIsResourceOnly) {
 // Texts the program shows first or that others match exactly: they must load from
 // both modules (catches a table lost from either .rc or a truncated UTF-8 file).
 TEST_F(ResourcesTest, ImportantStringsLoadFromBothModules) {
-    const unsigned ids[] = {IDS_SOCKETS_INIT_FAILED, IDS_OS_NOT_SUPPORTED,  IDS_ABOUTBOX,
-                            IDS_PLACEHOLDER_READY,   IDS_TEACHER_LOST_EXIT, IDS_RELAY_UNREACHABLE,
-                            IDS_LOGIN_ID_BAD_CHARS,  IDS_RELAY_NOT_RUNNING, IDS_NOTE_SAVED,
-                            IDS_LOADING_RELAY,       IDS_FONT_FACE};
+    const unsigned ids[] = {IDS_SOCKETS_INIT_FAILED,
+                            IDS_OS_NOT_SUPPORTED,
+                            IDS_ABOUTBOX,
+                            IDS_TEACHER_LOST_EXIT,
+                            IDS_RELAY_UNREACHABLE,
+                            IDS_LOGIN_ID_BAD_CHARS,
+                            IDS_RELAY_NOT_RUNNING,
+                            IDS_NOTE_SAVED,
+                            IDS_LOADING_RELAY,
+                            IDS_FONT_FACE};
     for (unsigned id : ids) {
         std::wstring text;
         EXPECT_TRUE(LoadText(korean(), id, &text)) << "Korean " << id;
@@ -247,7 +253,6 @@ TEST_F(ResourcesTest, KoreanTextsAreExact) {
         {IDS_TIP_SOUND_UP,
          L"화면올림 상태일때 선생님 패드에서 나는 소리를 교탁 PC로 실시간 전송합니다."},
         {IDS_FONT_FACE, L"굴림"},
-        {IDS_PLACEHOLDER_READY, L"Vantor Tavrel이 실행 중입니다. Esc 키를 누르면 닫힙니다."},
     };
     for (const Case& c : cases) {
         std::wstring text;
@@ -265,7 +270,6 @@ TEST_F(ResourcesTest, EnglishEscapesSurvive) {
         {IDS_LOGIN_ID_BAD_CHARS,
          L"The teacher ID contains characters that cannot be used (\",\\<>&|:/*?\"\")."},
         {IDS_RELAY_NOT_RUNNING, L"There is no running %s.\nPlease check the teacher ID."},
-        {IDS_PLACEHOLDER_READY, L"Vantor Tavrel is running. Press Esc to close."},
     };
     for (const Case& c : cases) {
         std::wstring text;

@@ -3,6 +3,7 @@
 #include <winsock2.h>
 
 #include "framework/WinApp_win.h"
+#include "resources/resource.h"
 #include "shell/InstanceGuard_win.h"
 #include "shell/Language_win.h"
 #include "shell/NetworkStartup_win.h"
@@ -162,7 +163,8 @@ TEST(Language, EnglishModuleRelativeToTheCurrentDirectory) {
     ChooseResourceModule(language);
     EXPECT_EQ(language, L"Eng");
     EXPECT_NE(AfxGetResourceHandle(), GetModuleHandleW(nullptr));
-    EXPECT_EQ(AfxLoadString(60001), L"Vantor Tavrel is running. Press Esc to close.");
+    EXPECT_EQ(AfxLoadString(IDS_RELAY_NOT_RUNNING),
+              L"There is no running %s.\nPlease check the teacher ID.");
     AfxSetResourceHandle(nullptr);
     SetCurrentDirectoryW(previous);
 }
