@@ -12,17 +12,9 @@
 #include "shell/TextUtil_win.h"
 #include "widgets/GdiPlus_win.h"
 #include "widgets/ShowMessageBox_win.h"
+#include "widgets/Theme_win.h"
 
 namespace {
-
-constexpr COLORREF kStripColour = RGB(24, 30, 43);
-constexpr COLORREF kBodyColour = RGB(29, 36, 52);
-constexpr COLORREF kStripLineColour = RGB(0, 0, 0);
-constexpr COLORREF kTitleColour = RGB(3, 207, 227);
-constexpr COLORREF kStatusColour = RGB(15, 142, 230);
-constexpr COLORREF kLabelColour = RGB(15, 142, 230);
-constexpr COLORREF kEditTextColour = RGB(64, 163, 220);
-constexpr COLORREF kEditBackColour = RGB(30, 29, 30);
 
 constexpr int kTitleFontHeight = 13;
 constexpr int kTextFontHeight = 12;
@@ -96,9 +88,9 @@ CLoginDlg::CLoginDlg(CWnd* parent)
           options.maxBodyBytes = tavrel::kMaxLookupReplyBytes;
           return RequestUrl(url, formText, options);
       }),
-      m_brushBody(::CreateSolidBrush(kBodyColour)),
-      m_brushStrip(::CreateSolidBrush(kStripColour)),
-      m_brushEdit(::CreateSolidBrush(kEditBackColour)) {}
+      m_brushBody(::CreateSolidBrush(kThemeBodyColour)),
+      m_brushStrip(::CreateSolidBrush(kThemeStripColour)),
+      m_brushEdit(::CreateSolidBrush(kThemeEditBackColour)) {}
 
 CLoginDlg::~CLoginDlg() {
     ReleasePaintResources();
@@ -308,7 +300,7 @@ void CLoginDlg::Paint() {
     RECT strip{0, 0, client.right, stripHeight};
     ::FillRect(memory, &strip, m_brushStrip);
     RECT line{0, stripHeight, client.right, stripHeight + 1};
-    ::SetBkColor(memory, kStripLineColour);
+    ::SetBkColor(memory, kThemeStripLineColour);
     ::ExtTextOutW(memory, 0, 0, ETO_OPAQUE, &line, nullptr, 0, nullptr);
 
     DrawPicture(memory, m_picBanner, kBannerPlace);
@@ -327,18 +319,18 @@ BOOL CLoginDlg::OnCtlColor(HDC dc, HWND control, LRESULT& result) {
     switch (id) {
         case IDC_LOGIN_TITLE:
         case IDC_LOGIN_ID_LABEL:
-            ::SetTextColor(dc, id == IDC_LOGIN_TITLE ? kTitleColour : kLabelColour);
+            ::SetTextColor(dc, id == IDC_LOGIN_TITLE ? kThemeCaptionColour : kThemeLabelColour);
             ::SetBkMode(dc, TRANSPARENT);
             result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
             return TRUE;
         case IDC_LOGIN_STATUS:
-            ::SetTextColor(dc, kStatusColour);
-            ::SetBkColor(dc, kBodyColour);
+            ::SetTextColor(dc, kThemeLabelColour);
+            ::SetBkColor(dc, kThemeBodyColour);
             result = reinterpret_cast<LRESULT>(m_brushBody);
             return TRUE;
         case IDC_TEACHER_ID:
-            ::SetTextColor(dc, kEditTextColour);
-            ::SetBkColor(dc, kEditBackColour);
+            ::SetTextColor(dc, kThemeEditTextColour);
+            ::SetBkColor(dc, kThemeEditBackColour);
             result = reinterpret_cast<LRESULT>(m_brushEdit);
             return TRUE;
         default:

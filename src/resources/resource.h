@@ -103,8 +103,6 @@
 // String table: face name of every font of the program's own windows.
 #define IDS_FONT_FACE 2607  // 굴림
 
-// String table: texts of our own, outside the numbers the peers and servers know.
-
 // Widget dialogs: the skinned message box, the wait notice and the loading window.
 #define IDD_CUSTOM_MSG_DIALOG 687  // message box (caption label 1011, buttons 1, 2, 1246, 1247)
 #define IDD_WAIT_MSG_DIALOG 391    // 작업을 진행중 입니다.

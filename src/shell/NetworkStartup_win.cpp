@@ -9,9 +9,10 @@ constexpr WORD kWinSockVersion = MAKEWORD(1, 1);
 constexpr UINT kTimerResolutionMs = 1;
 }  // namespace
 
-int InitNetworkLibrary() {
+int InitNetworkLibrary(WORD* grantedVersion) {
     WSADATA data{};
     if (WSAStartup(kWinSockVersion, &data) != 0) return -1;
+    if (grantedVersion != nullptr) *grantedVersion = data.wVersion;
     if (data.wVersion != kWinSockVersion) {
         WSACleanup();
         return -1;

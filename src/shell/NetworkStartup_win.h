@@ -3,6 +3,9 @@
 // system timer while the program runs.
 #pragma once
 
-// 0 on success, -1 on failure (the convention of enet_initialize).
-int InitNetworkLibrary();
+#include "framework/Afx_win.h"
+
+// 0 on success, -1 on failure (the convention of enet_initialize). The version WinSock
+// granted is stored in grantedVersion when one is given, so that it can be checked.
+int InitNetworkLibrary(WORD* grantedVersion = nullptr);
 void DeinitNetworkLibrary();

@@ -13,18 +13,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
 namespace {
 
 TEST(NetworkStartup, GrantsWinSockOneOneAndCleansUp) {
-    ASSERT_EQ(InitNetworkLibrary(), 0);
-    // While started, sockets can be made.
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    EXPECT_NE(s, INVALID_SOCKET);
-    if (s != INVALID_SOCKET) closesocket(s);
-    DeinitNetworkLibrary();
+    // Other tests in this process start WinSock too, so the clean-up is checked in a
+    // child process of its own, where nothing else has started it.
+    EXPECT_EXIT(
+        {
+            WORD granted = 0;
+            if (InitNetworkLibrary(&granted) != 0) std::exit(1);
+            if (granted != MAKEWORD(1, 1)) std::exit(2);
+            SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+            if (s == INVALID_SOCKET) std::exit(3);
+            closesocket(s);
+            DeinitNetworkLibrary();
+            // Cleaned up: WinSock refuses to make sockets again.
+            if (socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) != INVALID_SOCKET) std::exit(4);
+            if (WSAGetLastError() != WSANOTINITIALISED) std::exit(5);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(CommandLine, AutostartSwitchAndItsArgument) {
