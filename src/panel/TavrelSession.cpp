@@ -6,6 +6,8 @@
 #include "protocol/Packet.h"
 #include "protocol/PeerContract.h"
 #include "protocol/TextCommand.h"
+#include "remote/MonitorRequest.h"
+#include "remote/RemoteDispatch.h"
 #include "resources/resource.h"
 #include "shell/ProgramMessages.h"
 
@@ -24,8 +26,6 @@ constexpr unsigned kRelayAnswerTimeoutMs = kPeerSilenceLimitMs;
 // The loading text stays this long before the connection attempt starts.
 constexpr unsigned kRelayLoadingPauseMs = 3000;
 constexpr unsigned kLecternLoadingPauseMs = 2000;
-// No monitor is this wide or tall; a report beyond it gets no frame buffer.
-constexpr int64_t kLargestFrameEdge = 16384;
 
 }  // namespace
 
@@ -359,14 +359,17 @@ void CTavrelSession::OnMonitorsReport(const std::u16string& arguments) {
     const MonitorsReport report = ParseMonitors(arguments);
     if (!report.valid) return;
     m_screen.m_nMonitorCount = report.count;
-    m_host.ShowButton(tavrel::kIdMonitor,
-                      PeerHasMonitorSelection(m_screen.m_strPeerVersion) && report.count > 1);
+    // The same button rule as the remote session's; the main dialog keeps the
+    // selected monitor as reported.
+    m_host.ShowButton(
+        tavrel::kIdMonitor,
+        DecideMonitorButton(m_screen.m_strPeerVersion, report.count, report.selected).show);
     m_screen.m_nMonitor = report.selected;
     m_screen.m_rcMonitor = ScreenRect{report.left, report.top, report.right, report.bottom};
     if (report.HasArea()) {
         const int64_t width = int64_t{report.right} - report.left;
         const int64_t height = int64_t{report.bottom} - report.top;
-        if (width <= kLargestFrameEdge && height <= kLargestFrameEdge)
+        if (width <= kLargestRemoteFrameEdge && height <= kLargestRemoteFrameEdge)
             m_host.RecreateFrame(static_cast<int>(width), static_cast<int>(height));
     }
     m_host.ApplyMonitorView(m_screen.m_nMonitor);
