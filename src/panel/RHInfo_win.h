@@ -7,9 +7,12 @@
 #include "panel/RemoteScreen.h"
 #include "widgets/MemBitmap_win.h"
 
+#include <atomic>
+#include <memory>
 #include <string>
 
 class CWinThread;
+class CInputQueue;
 
 class CRHInfo : public CRemoteScreen {
   public:
@@ -27,10 +30,29 @@ class CRHInfo : public CRemoteScreen {
     static long long NowSeconds();
 
     std::wstring m_strName;
-    CWinThread* m_pViewThread = nullptr;
-    CWinThread* m_pControlThread = nullptr;
+    // The running session's threads: set by the main dialog before they run and
+    // cleared by each thread as it ends, so they are read and written across threads.
+    // Only the main dialog reads the pointers, to know whether a session runs; messages
+    // reach the threads by their ids and the windows by their handles, never through
+    // the objects.
+    std::atomic<CWinThread*> m_pViewThread{nullptr};
+    std::atomic<CWinThread*> m_pControlThread{nullptr};
+    std::atomic<DWORD> m_nViewThreadId{0};
+    std::atomic<DWORD> m_nControlThreadId{0};
+    std::atomic<HWND> m_hViewWnd{nullptr};
+    std::atomic<HWND> m_hCommWnd{nullptr};
+    // Start handshake: each thread sets its ready flag once its window exists; the
+    // main dialog then sets go to 1, or to -1 when a thread did not get ready in time
+    // (the threads then end without starting the session).
+    std::atomic<int> m_nCommReady{0};
+    std::atomic<int> m_nViewReady{0};
+    std::atomic<int> m_nGo{0};
+    // The viewer's input records and the communication window's send queue, shared by
+    // the two threads for the session's length.
+    std::shared_ptr<CInputQueue> m_pInput;
+    // Guards m_bmFrame: tile copies, re-creation and painting all take it.
     CRITICAL_SECTION m_csFrame;
     CMemBitmap m_bmFrame;
-    int m_nConnMode = -1;
-    int m_bRemoteOn = 0;
+    std::atomic<int> m_nConnMode{-1};
+    std::atomic<int> m_bRemoteOn{0};
 };
