@@ -93,6 +93,7 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     if (message == WM_NCDESTROY) {
         LRESULT result = wnd->DefWindowProc(message, wParam, lParam);
         wnd->UnsubclassWindow();
+        wnd->PostNcDestroy();
         return result;
     }
     return wnd->WindowProc(message, wParam, lParam);

@@ -45,6 +45,9 @@ class CWnd {
 
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Called once the window is gone (after WM_NCDESTROY) and the object detached from
+    // it; a window that owns itself deletes itself here.
+    virtual void PostNcDestroy() {}
 
     HWND m_hWnd = nullptr;
 
