@@ -1,8 +1,8 @@
 #include "FramePacket.h"
 #include "LecternFixture.h"
-#include "media/FrameBlock.h"
+#include "remote/FrameBlock.h"
 #include "media/FrameEncoder.h"
-#include "media/TileGrid.h"
+#include "remote/TileGrid.h"
 
 namespace {
 

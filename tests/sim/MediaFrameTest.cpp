@@ -13,7 +13,7 @@
 
 #include "media/FrameEncoder.h"
 #include "media/SyntheticDesktop.h"
-#include "media/TileGrid.h"
+#include "remote/TileGrid.h"
 #include "protocol/Packet.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "media/ScreenUpDecoder.h"
-#include "media/TileGrid.h"
+#include "remote/TileGrid.h"
 #include "protocol/Packet.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include "media/FrameBlock.h"
+#include "remote/FrameBlock.h"
 #include "protocol/Packet.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "FramePacket.h"
 #include "LecternServer.h"
 #include "PacketLog.h"
-#include "media/TileGrid.h"
+#include "remote/TileGrid.h"
 #include "protocol/Frame.h"
 #include "protocol/MemoryConnection.h"
 #include "protocol/PeerContract.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "media/FrameBlock.h"
+#include "remote/FrameBlock.h"
 #include "media/SyntheticDesktop.h"
 #include "protocol/Packet.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "media/TileGrid.h"
+#include "remote/TileGrid.h"
 
 class CPacket;
 class CSyntheticDesktop;

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "media/FrameBlock.h"
+#include "remote/FrameBlock.h"
 #include "media/PngWriter.h"
 #include "protocol/Packet.h"
 

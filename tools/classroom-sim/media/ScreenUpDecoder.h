@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "media/TileGrid.h"
+#include "remote/TileGrid.h"
 
 class CPacket;
 

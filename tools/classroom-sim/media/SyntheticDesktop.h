@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "media/TileGrid.h"
+#include "remote/TileGrid.h"
 
 // An animated stand-in for the lectern PC's screen: a static wallpaper with icons and
 // a task bar, a window that drifts and bounces, a clock in the task bar that ticks

@@ -1,4 +1,4 @@
-#include "media/FrameBlock.h"
+#include "remote/FrameBlock.h"
 
 void PutU32At(uint8_t* at, uint32_t value) {
     at[0] = uint8_t(value);
