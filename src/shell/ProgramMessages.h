@@ -10,6 +10,7 @@
 // ---- timers of the main dialog
 inline constexpr unsigned kTimerKeepOnTop = 2;       // keeps the panel (and the palette) on top
 inline constexpr unsigned kTimerKeepAlive = 3;       // "[RC00003]" and the silence watchdog
+inline constexpr unsigned kTimerRemoteSend = 4;      // remote session: send the queued input
 inline constexpr unsigned kTimerLecternTimeout = 6;  // no greeting from the lectern PC
 inline constexpr unsigned kTimerRelayTimeout = 7;    // no word from the relay server
 
@@ -36,6 +37,8 @@ inline constexpr unsigned kWmSendSoundPacket = 32873;       // sound capture: se
 inline constexpr unsigned kWmSendFramePacket = 32875;       // screen-up capture: send this packet
 inline constexpr unsigned kWmSendPacketRequest = 32977;     // wParam: heap CPacket, sent and freed
 inline constexpr unsigned kWmSocketHandedBack = 33069;      // lParam: the lent socket handle
+// The main dialog's answer to kWmSocketHandedBack when it took the socket.
+inline constexpr intptr_t kSocketTakenBack = 1;
 inline constexpr unsigned kWmTouchStateNotice = 33071;      // lParam: 1 when student touch is on
 inline constexpr unsigned kWmBroadcastStateNotice = 33072;  // lParam: 1 when broadcast is on
 inline constexpr unsigned kWmMonitorButtonNotice = 33074;   // lParam: show the monitor button
