@@ -4,6 +4,7 @@
 #include "panel/TavrelDlg_win.h"
 #include "protocol/PeerContract.h"
 #include "protocol/TextCommand.h"
+#include "remote/RemoteLauncher_win.h"
 
 #include "shell/ProgramMessages.h"
 #include "shell/PumpMessages_win.h"
@@ -59,9 +60,15 @@ void WithoutRedirection(void (*open)()) {
 
 // ---------------------------------------------------------------- features
 
-bool CTavrelDlg::StartRemoteViewer() { return NotAvailableYet(L"remote viewer"); }
+bool CTavrelDlg::StartRemoteViewer() {
+    return m_pRemote && m_pRemote->Start(m_sockTeacher, m_pSession->TeacherLinked(), *m_pSession);
+}
 
-bool CTavrelDlg::StopRemoteViewer() { return NotAvailableYet(L"remote viewer"); }
+bool CTavrelDlg::StopRemoteViewer() {
+    if (!m_pRemote) return false;
+    m_pRemote->Stop();
+    return true;
+}
 
 bool CTavrelDlg::StartScreenUp() { return NotAvailableYet(L"screen up"); }
 

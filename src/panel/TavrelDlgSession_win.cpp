@@ -4,6 +4,7 @@
 #include "panel/TavrelDlg_win.h"
 
 #include "protocol/Packet.h"
+#include "remote/RemoteLauncher_win.h"
 #include "resources/resource.h"
 #include "shell/Language_win.h"
 #include "shell/PrivateAddress_win.h"
@@ -18,6 +19,8 @@ namespace {
 
 // Time a closing viewer gets before the dialog ends.
 constexpr DWORD kViewerClosePauseMs = 1000;
+// How long the dialog's end waits for the remote session's threads.
+constexpr DWORD kRemoteJoinMs = 5000;
 
 }  // namespace
 
@@ -80,6 +83,7 @@ class CTavrelDlgSessionHost : public ISessionHost {
 void CTavrelDlg::CreateSession() {
     m_pSessionHost = std::make_unique<CTavrelDlgSessionHost>(*this);
     m_pSession = std::make_unique<CTavrelSession>(*m_pSessionHost, m_info);
+    m_pRemote = std::make_unique<CRemoteLauncher>(m_info, m_hWnd);
 }
 
 void CTavrelDlg::OnSendPacket(const std::u16string& text) { m_pSession->SendCommand(text); }
@@ -167,7 +171,8 @@ LRESULT CTavrelDlg::OnSocketHandedBack(LPARAM lParam) {
     m_linkTeacher.Close();
     m_sockTeacher.Attach(handle, kAllSocketEvents);
     m_sockTeacher.SetOwnerWnd(m_hWnd);
-    return 0;
+    m_pSession->SetRemoteSender(nullptr);
+    return kSocketTakenBack;
 }
 
 BOOL CTavrelDlg::OnSessionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -225,15 +230,16 @@ BOOL CTavrelDlg::OnExitRequest(UINT command) {
 }
 
 HWND CTavrelDlg::ViewerWindow() const {
-    // The remote viewer registers its window here once remote control exists; until
-    // then no session has a window to close.
-    return nullptr;
+    HWND viewer = m_info.m_hViewWnd.load();
+    return viewer != nullptr && ::IsWindow(viewer) ? viewer : nullptr;
 }
 
 void CTavrelDlg::OnSessionDestroy() {
     ::KillTimer(m_hWnd, kTimerLecternTimeout);
     ::KillTimer(m_hWnd, kTimerKeepAlive);
     ::KillTimer(m_hWnd, kTimerRelayTimeout);
+    // The remote session's threads end before the record they share goes.
+    if (m_pRemote) m_pRemote->EndAndJoin(kRemoteJoinMs);
     if (m_pLoadingDlg != nullptr) {
         m_pLoadingDlg->DestroyWindow();
         delete m_pLoadingDlg;

@@ -24,6 +24,7 @@
 class CLoadingDlg;
 class CPacket;
 class CGdiPlusSession;
+class CRemoteLauncher;
 
 // Set while screen up or sound up runs; polled by their capture threads.
 extern std::atomic<bool> g_bScreenUp;
@@ -71,6 +72,8 @@ class CTavrelDlg : public CDialogEx {
     CSocketLink m_linkTeacher{m_sockTeacher};
     std::unique_ptr<ISessionHost> m_pSessionHost;
     std::unique_ptr<CTavrelSession> m_pSession;
+    // The remote-control session's threads; made with the session.
+    std::unique_ptr<CRemoteLauncher> m_pRemote;
 
     // The session's window messages (socket notices, the remote session's requests and
     // the timers 3, 6 and 7); TRUE when the message was one of them.

@@ -7,7 +7,6 @@
 #include "remote/ImageDecoder.h"
 
 class CGdiPlusImageDecoder : public IImageDecoder {
-public:
-  bool DecodeInto(const uint8_t *data, size_t size,
-                  const PixelView &strip) override;
+  public:
+    bool DecodeInto(const uint8_t* data, size_t size, const PixelView& strip) override;
 };

@@ -13,5 +13,5 @@ class CRHInfo;
 // Starts the thread; its handle (the caller joins and closes it), or null when
 // it could not be started. The thread holds only the channel, the record (which
 // outlives the session) and window handles.
-HANDLE StartReceiveDispatch(std::shared_ptr<CCommChannel> channel,
-                            CRHInfo &info, HWND comm, HWND mainDialog);
+HANDLE StartReceiveDispatch(std::shared_ptr<CCommChannel> channel, CRHInfo& info, HWND comm,
+                            HWND mainDialog);
