@@ -1,4 +1,5 @@
 #include "panel/TavrelDlg_win.h"
+#include "remote/RemoteLauncher_win.h"
 
 #include "login/LoginDlg_win.h"
 #include "panel/PanelGeometry.h"
