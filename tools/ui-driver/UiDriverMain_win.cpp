@@ -167,6 +167,7 @@ int Usage() {
         "  syscommand HWND ID        choose a system-menu item\n"
         "  key HWND VK               post a key press and release\n"
         "  post HWND MSG WPARAM LPARAM   post any message (numbers: decimal or 0x...)\n"
+        "  info HWND                 left,top,right,bottom style exstyle visible (hex styles)\n"
         "  close HWND\n",
         stderr);
     return kExitUsage;
@@ -238,6 +239,19 @@ int wmain(int argc, wchar_t** argv) {
         const BOOL posted = PostMessageW(ParseHandle(argv[2]), wcstoul(argv[3], nullptr, 0),
                                          wcstoul(argv[4], nullptr, 0), wcstol(argv[5], nullptr, 0));
         return posted ? kExitOk : kExitNotFound;
+    }
+    if (command == L"info" && argc == 3) {
+        HWND hwnd = ParseHandle(argv[2]);
+        if (!IsWindow(hwnd)) return kExitNotFound;
+        RECT rect{};
+        GetWindowRect(hwnd, &rect);
+        wchar_t line[160];
+        swprintf(line, 160, L"%ld,%ld,%ld,%ld 0x%08lX 0x%08lX %d", rect.left, rect.top, rect.right,
+                 rect.bottom, static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE)),
+                 static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_EXSTYLE)),
+                 IsWindowVisible(hwnd) ? 1 : 0);
+        PrintUtf8(line);
+        return kExitOk;
     }
     if (command == L"close" && argc == 3) {
         PostMessageW(ParseHandle(argv[2]), WM_CLOSE, 0, 0);
