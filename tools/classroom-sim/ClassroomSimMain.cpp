@@ -55,6 +55,19 @@ Lectern PC:
   --frame-interval-ms N   shortest time between remote frames (default 33)
   --in-flight N           remote frames sent ahead of the pad's acknowledgements (3)
   --no-media              no frame stream and no screen-up decoding (log only)
+  --frame-lie NAME        remote frames whose block lies: none, tile-count-too-high,
+                          tile-count-huge, image-length-too-long, block-length-wrong,
+                          index-out-of-range, uncompressed-too-short,
+                          uncompressed-huge, bad-zlib, no-tiles, bad-jpeg,
+                          negative-index
+  --lie-every K           only frames whose number is a multiple of K lie (0, the
+                          default: every frame); the next honest frame carries their tiles
+  --static-screen         the desktop stands still: one full frame, then frames only
+                          when something changes (heartbeats go on)
+  --omit-tile-size        leave "[RH00007]" out of the screen description
+  --reply-to-remote-end   answer "[RC00005]" with "[RH00004]1"
+  --reference-png FILE    at exit (and on the input command "png" without a file),
+                          write the picture the pad must be showing as PNG
   --misbehave WHAT        none, no-greeting, silent (after the greeting),
                           close-mid-frame, stall-mid-frame, bad-check-byte, type6,
                           oversize-length,
@@ -86,6 +99,9 @@ Input commands (one per line):
   send TEXT               send a text command, e.g. "send [RC00007]"
   close                   close every lectern connection without a word
   png FILE                write the pad's screen-up picture as PNG
+  png                     write the remote-control reference picture to the
+                          --reference-png file
+  reference-png FILE      write the remote-control reference picture to FILE
   quit                    stop the classroom
 )";
 
@@ -117,6 +133,9 @@ struct WebSwitches {
     int delayMs = 0;
     int refuseDownloads = 0;
 } g_web;
+
+// Where the remote-control reference picture goes ("": nowhere).
+std::string g_referencePng;
 
 const std::map<std::string, LecternMisbehaviour> kMisbehaviours{
     {"none", LecternMisbehaviour::kNone},
@@ -175,6 +194,15 @@ const std::map<std::string, ValueSwitch>& ValueSwitches() {
         {"--frame-interval-ms",
          [](auto&, int n, auto& o) { return o.media.frameIntervalMs = n, true; }},
         {"--in-flight", [](auto&, int n, auto& o) { return o.media.maxInFlight = n, true; }},
+        {"--frame-lie",
+         [](auto& v, int, auto& o) {
+             return FrameBlockLieFromName(v, o.media.lie) || Fail("bad frame lie " + v);
+         }},
+        {"--lie-every",
+         [](auto& v, int n, auto& o) {
+             return (o.media.lieEvery = n) >= 0 || Fail("bad --lie-every " + v);
+         }},
+        {"--reference-png", [](auto& v, int, auto&) { return g_referencePng = v, true; }},
         {"--misbehave",
          [](auto& v, int, auto& o) {
              return Lookup(kMisbehaviours, v, o.lectern.misbehaviour) ||
@@ -214,6 +242,9 @@ const std::map<std::string, FlagSwitch>& FlagSwitches() {
         {"--touch-on", [](auto& o) { o.lectern.initialTouch = true; }},
         {"--broadcast-on", [](auto& o) { o.lectern.initialBroadcast = true; }},
         {"--no-media", [](auto& o) { o.withMedia = false; }},
+        {"--static-screen", [](auto& o) { o.media.staticScreen = true; }},
+        {"--omit-tile-size", [](auto& o) { o.lectern.omitTileSize = true; }},
+        {"--reply-to-remote-end", [](auto& o) { o.lectern.replyToRemoteEnd = true; }},
         {"--web", [](auto& o) { o.withWeb = true; }},
         {"--no-https", [](auto& o) { o.web.https = false; }},
         {"--login-crlf", [](auto&) { g_web.crlf = true; }},
@@ -239,6 +270,16 @@ bool ParseArguments(int argc, char** argv, ClassroomOptions& o) {
     return true;
 }
 
+void WriteReference(const std::string& path, CClassroom& classroom) {
+    if (path.empty()) {
+        std::cerr << "classroom-sim: no file for the reference picture (--reference-png)\n";
+        return;
+    }
+    // Nothing streamed yet (or no media) leaves no picture to write.
+    bool ok = classroom.Media() && classroom.Media()->WriteStreamedPng(path);
+    std::cerr << (ok ? "written " : "not written ") << path << "\n";
+}
+
 void RunCommand(const std::string& line, CClassroom& classroom) {
     size_t space = line.find(' ');
     std::string verb = line.substr(0, space);
@@ -249,9 +290,13 @@ void RunCommand(const std::string& line, CClassroom& classroom) {
         classroom.Lectern().SendToAll(FromUtf8(rest));
     else if (verb == "close")
         classroom.Lectern().CloseSessions();
+    else if (verb == "png" && rest.empty())
+        WriteReference(g_referencePng, classroom);
     else if (verb == "png" && classroom.Media())
         std::cerr << (classroom.Media()->WriteScreenUpPng(rest) ? "written " : "not written ")
                   << rest << "\n";
+    else if (verb == "reference-png")
+        WriteReference(rest, classroom);
     else if (verb == "quit")
         g_bStop = 1;
     else if (!verb.empty())
@@ -304,5 +349,6 @@ int main(int argc, char** argv) {
     input.detach();
     while (!g_bStop) std::this_thread::sleep_for(kStopPoll);
     classroom.Stop();
+    if (!g_referencePng.empty()) WriteReference(g_referencePng, classroom);
     return 0;
 }

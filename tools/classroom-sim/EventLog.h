@@ -16,8 +16,9 @@
 // memory as well so that tests can wait for an event and look at its fields.
 //
 // Every line is one flat JSON object: "seq" (1, 2, ...), "t_ms" (milliseconds since
-// the log was made), "kind", then the event's own fields. Values are strings,
-// integers or booleans only; no nesting. Kinds used by the classroom:
+// the log was made, on the monotonic clock, so differences are latencies), "kind", then the event's
+// own fields. Values are strings, integers or booleans only; no nesting. Kinds used by the
+// classroom:
 //   "listening"      role, port
 //   "conn_open"      role, conn (a number per connection), peer
 //   "conn_close"     role, conn, reason
@@ -25,6 +26,10 @@
 //                    text: code, args;  4/5: records;  11: value, bytes;
 //                    12: frame, ulen, bytes
 //   "misbehave"      role, conn, what
+//   "key"            role, conn, message, key, repeat, flags (one per type-4 record)
+//   "mouse"          role, conn, message, flags, x, y, wheel (one per type-5 record)
+//   "typed_char"     role, conn, code;  "input_mode_toggle"  role, conn
+//   "frame_lie"      role, conn, frame, lie (a lying remote frame was sent)
 //   anything else a part of the classroom finds worth reporting.
 //
 // How other parts of the classroom (media, web servers) report events:

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "EventLog.h"
 #include "LecternTypes.h"
@@ -19,6 +21,13 @@ struct LecternMediaOptions {
     int maxInFlight = 3;
     int jpegQuality = 70;
     FrameBlockLie lie = FrameBlockLie::kNone;
+    // 0: the lie is told in every frame; K > 0: only in frames whose number is a multiple
+    // of K. The tiles of a lying frame are sent again in the next honest one, so the pad
+    // catches up with the desktop as soon as an honest frame is placed.
+    int lieEvery = 0;
+    // The desktop stands still: the first frame carries every tile, and later ones go out
+    // only when something changed (a monitor switch, tiles a lying frame held back).
+    bool staticScreen = false;
 };
 
 // Connects the lectern PC to the media parts: an animated synthetic desktop streamed
@@ -40,6 +49,12 @@ class CLecternMedia {
     CScreenUpDecoder& ScreenUp() { return m_screenUp; }
     bool WriteScreenUpPng(const std::string& path) const { return m_screenUp.WritePng(path); }
 
+    // The picture the pad must be showing: the tiles of every honest frame of the most
+    // recent stream placed on black, as of the last one sent (lying frames place
+    // nothing). False before the stream's first honest frame; kept after it stops.
+    bool StreamedPicture(std::vector<uint8_t>& rgb, int& width, int& height) const;
+    bool WriteStreamedPng(const std::string& path) const;
+
   private:
     struct Stream;
 
@@ -49,10 +64,22 @@ class CLecternMedia {
     void SwitchMonitor(int conn, const LecternScreen& screen);
     void Decode(const CPacket& frame);
     void Run(Stream& stream);
+    bool SendFrame(Stream& stream, const std::vector<int32_t>& tiles,
+                   std::unique_lock<std::mutex>& lock);
+    void ResetReference(const Stream& stream);
+    void PlaceOnReference(const Stream& stream, const std::vector<int32_t>& tiles);
 
     LecternMediaOptions m_options;
     CEventLog& m_log;
     std::mutex m_mutex;
     std::map<int, std::unique_ptr<Stream>> m_streams;
     CScreenUpDecoder m_screenUp;
+    uint64_t m_nStreamsStarted = 0;
+
+    // The reference picture (see StreamedPicture), written by the newest stream only.
+    mutable std::mutex m_referenceMutex;
+    uint64_t m_nReferenceStream = 0;
+    bool m_bReferenceValid = false;
+    int m_nReferenceWidth = 0, m_nReferenceHeight = 0;
+    std::vector<uint8_t> m_vReference;
 };

@@ -29,6 +29,12 @@ struct LecternOptions {
     MisbehaviourTrigger trigger = MisbehaviourTrigger::kAfterGreeting;
     bool initialTouch = false;
     bool initialBroadcast = false;
+    // A lectern program with monitor selection that leaves "[RH00007]" out of its screen
+    // description, so the pad never learns the tile size from it.
+    bool omitTileSize = false;
+    // Answers "[RC00005]" with "[RH00004]1" once the stream has stopped, as some lectern
+    // programs do.
+    bool replyToRemoteEnd = false;
 
     // The monitors in use (from monitors or monitorCount).
     std::vector<MonitorRect> Monitors() const;

@@ -16,6 +16,10 @@ namespace {
 constexpr char kRole[] = "lectern";
 constexpr int kLyingFrameNumber = 1;
 constexpr uint8_t kBadCheckDelta = 1;
+// What some lectern programs send right after remote control ends: the code the pad
+// knows as the broadcast state, always with 1.
+constexpr const char16_t* kCmdRemoteEndReply = kCmdBroadcastState;
+constexpr int kRemoteEndReplyValue = 1;
 
 std::u16string Num(int64_t v) { return DecimalText(v); }
 
@@ -163,7 +167,8 @@ void CLecternSession::Describe(bool withSize) {
     if (withSize) SendText(kCmdScreenSize + Num(virt.Width()) + u"," + Num(virt.Height()));
     if (m_options.version < kVersionMonitorSelection) return;
     LecternScreen s = Screen();
-    SendText(kCmdTileSize + Num(s.tileWidth) + u"," + Num(s.tileHeight));
+    if (!m_options.omitTileSize)
+        SendText(kCmdTileSize + Num(s.tileWidth) + u"," + Num(s.tileHeight));
     SendText(kCmdMonitors + Num(int(monitors.size())) + u"," + Num(s.monitor) + u"," +
              Num(s.rect.left) + u"," + Num(s.rect.top) + u"," + Num(s.rect.right) + u"," +
              Num(s.rect.bottom));
@@ -182,9 +187,27 @@ void CLecternSession::Handle(const CPacket& p) {
         }
         case kPacketKeys:
             r.keys.insert(r.keys.end(), p.m_vKeys.begin(), p.m_vKeys.end());
+            // One event per record: latency tests wait for the one they caused.
+            for (const KeyEventRecord& k : p.m_vKeys) {
+                m_log.Emit("key", {{"role", kRole},
+                                   {"conn", m_nConn},
+                                   {"message", int(k.message)},
+                                   {"key", int64_t(k.key)},
+                                   {"repeat", int64_t(k.repeat)},
+                                   {"flags", int64_t(k.flags)}});
+            }
             break;
         case kPacketMouse:
             r.mouse.insert(r.mouse.end(), p.m_vMouse.begin(), p.m_vMouse.end());
+            for (const MouseEventRecord& m : p.m_vMouse) {
+                m_log.Emit("mouse", {{"role", kRole},
+                                     {"conn", m_nConn},
+                                     {"message", int(m.message)},
+                                     {"flags", int64_t(m.flags)},
+                                     {"x", m.x},
+                                     {"y", m.y},
+                                     {"wheel", int(m.wheel)}});
+            }
             break;
         case kPacketSound:
             if (m_bSoundOn) {
@@ -234,6 +257,8 @@ bool CLecternSession::HandleRemoteCommand(const std::u16string& code, const std:
         RemoteStart();
     } else if (code == kCmdRemoteEnd) {
         if (m_bRemoteOn) RemoteStop();
+        if (m_options.replyToRemoteEnd && !Silent())
+            SendText(kCmdRemoteEndReply + Num(kRemoteEndReplyValue));
     } else if (code == kCmdFrameAck) {
         r.lastFrameAck = DecimalPrefix(args);
         ++r.frameAcks;
@@ -248,8 +273,11 @@ bool CLecternSession::HandleRemoteCommand(const std::u16string& code, const std:
         if (m_server.Hooks().monitorChanged) m_server.Hooks().monitorChanged(m_nConn, Screen());
     } else if (code == kCmdTypedChar) {
         r.typedChars.push_back(DecimalPrefix(args));
+        m_log.Emit("typed_char",
+                   {{"role", kRole}, {"conn", m_nConn}, {"code", r.typedChars.back()}});
     } else if (code == kCmdInputModeToggle) {
         ++r.inputModeToggles;
+        m_log.Emit("input_mode_toggle", {{"role", kRole}, {"conn", m_nConn}});
     } else {
         return false;
     }

@@ -23,10 +23,59 @@ constexpr int32_t kOutOfRangeIndexFactor = 1000;
 constexpr uint32_t kHugeCount = 0x7FFFFFFF;
 constexpr size_t kCountOffset = 4;
 constexpr size_t kIndicesOffset = 8;
+constexpr int32_t kNegativeIndex = -5;
+// Bytes that stand where the deflated stream's header should be: compression method
+// 15 and a failing header check, so inflate gives up at once.
+constexpr uint8_t kBadZlibHeader = 0xFF;
+constexpr size_t kZlibHeaderBytes = 2;
+// The garbage strip never starts with a JPEG marker (0xFF).
+constexpr uint8_t kGarbageSeed = 0x5A;
+constexpr uint8_t kGarbageStep = 31;
 
 tjhandle Handle(void* p) { return static_cast<tjhandle>(p); }
 
+struct NamedLie {
+    FrameBlockLie lie;
+    const char* name;
+};
+constexpr NamedLie kLieNames[] = {
+    {FrameBlockLie::kNone, "none"},
+    {FrameBlockLie::kTileCountTooHigh, "tile-count-too-high"},
+    {FrameBlockLie::kTileCountHuge, "tile-count-huge"},
+    {FrameBlockLie::kImageLengthTooLong, "image-length-too-long"},
+    {FrameBlockLie::kBlockLengthWrong, "block-length-wrong"},
+    {FrameBlockLie::kTileIndexOutOfRange, "index-out-of-range"},
+    {FrameBlockLie::kUncompressedLengthTooShort, "uncompressed-too-short"},
+    {FrameBlockLie::kUncompressedLengthHuge, "uncompressed-huge"},
+    {FrameBlockLie::kBadZlib, "bad-zlib"},
+    {FrameBlockLie::kNoTiles, "no-tiles"},
+    {FrameBlockLie::kBadJpeg, "bad-jpeg"},
+    {FrameBlockLie::kNegativeTileIndex, "negative-index"},
+};
+
 }  // namespace
+
+const char* FrameBlockLieName(FrameBlockLie lie) {
+    for (const NamedLie& n : kLieNames)
+        if (n.lie == lie) return n.name;
+    return "unknown";
+}
+
+bool FrameBlockLieFromName(const std::string& name, FrameBlockLie& lie) {
+    for (const NamedLie& n : kLieNames) {
+        if (name == n.name) {
+            lie = n.lie;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<FrameBlockLie> AllFrameBlockLies() {
+    std::vector<FrameBlockLie> all;
+    for (const NamedLie& n : kLieNames) all.push_back(n.lie);
+    return all;
+}
 
 CFrameEncoder::CFrameEncoder(const FrameEncoderOptions& options)
     : m_options(options),
@@ -41,6 +90,11 @@ CFrameEncoder::~CFrameEncoder() {
 void CFrameEncoder::Reset() {
     m_nNextFrame = m_options.firstFrameNumber;
     m_nLastAcknowledged = int64_t(m_options.firstFrameNumber) - 1;
+}
+
+bool CFrameEncoder::NextFrameLies() const {
+    if (m_lie == FrameBlockLie::kNone) return false;
+    return m_nLieEvery <= 0 || m_nNextFrame % m_nLieEvery == 0;
 }
 
 bool CFrameEncoder::CanSend() const {
@@ -68,7 +122,9 @@ bool CFrameEncoder::EncodeFrame(const uint8_t* rgb, int width, int height, size_
                                 CPacket& packet, size_t* tilesTaken) {
     if (tilesTaken) *tilesTaken = 0;
     if (!grid.IsValid() || !m_hJpeg || grid.tileHeight > kMaxJpegDimension) return false;
-    const size_t count = std::min(tiles.size(), MaxTilesPerFrame(grid));
+    const FrameBlockLie lie = NextFrameLies() ? m_lie : FrameBlockLie::kNone;
+    const size_t count =
+        lie == FrameBlockLie::kNoTiles ? 0 : std::min(tiles.size(), MaxTilesPerFrame(grid));
     m_nJpegSize = 0;
     if (count > 0) {
         if (!BuildStrip(rgb, width, height, stride, grid, tiles.data(), count)) return false;
@@ -77,7 +133,7 @@ bool CFrameEncoder::EncodeFrame(const uint8_t* rgb, int width, int height, size_
     m_nLastImageSize = m_nJpegSize;
     m_vBlock.clear();
     AppendFrameBlock(m_vBlock, tiles.data(), count, m_vJpeg.data(), m_nJpegSize);
-    ApplyBlockLie(count);
+    ApplyBlockLie(lie, count);
 
     uLongf compressedSize = compressBound(uLong(m_vBlock.size()));
     m_vCompressed.resize(compressedSize);
@@ -85,14 +141,17 @@ bool CFrameEncoder::EncodeFrame(const uint8_t* rgb, int width, int height, size_
                   m_options.zlibLevel) != Z_OK) {
         return false;
     }
+    if (lie == FrameBlockLie::kBadZlib && compressedSize >= kZlibHeaderBytes)
+        std::memset(m_vCompressed.data(), kBadZlibHeader, kZlibHeaderBytes);
     int32_t uncompressed = int32_t(m_vBlock.size());
-    if (m_lie == FrameBlockLie::kUncompressedLengthTooShort) uncompressed /= 2;
-    if (m_lie == FrameBlockLie::kUncompressedLengthHuge) {
+    if (lie == FrameBlockLie::kUncompressedLengthTooShort) uncompressed /= 2;
+    if (lie == FrameBlockLie::kUncompressedLengthHuge) {
         uncompressed = std::numeric_limits<int32_t>::max();
     }
     packet = CPacket(uint32_t(compressedSize), m_vCompressed.data(), uncompressed,
                      int32_t(m_nNextFrame));
     ++m_nNextFrame;
+    m_bLastLied = lie != FrameBlockLie::kNone;
     if (tilesTaken) *tilesTaken = count;
     return true;
 }
@@ -134,10 +193,10 @@ bool CFrameEncoder::CompressStrip(int stripWidth, int stripHeight) {
     return true;
 }
 
-void CFrameEncoder::ApplyBlockLie(size_t count) {
+void CFrameEncoder::ApplyBlockLie(FrameBlockLie lie, size_t count) {
     uint8_t* block = m_vBlock.data();
     const size_t imageLengthOffset = kIndicesOffset + kFrameBlockIndexBytes * count;
-    switch (m_lie) {
+    switch (lie) {
         case FrameBlockLie::kTileCountTooHigh:
             PutU32At(block + kCountOffset, uint32_t(count) + kExtraLyingTiles);
             break;
@@ -155,6 +214,15 @@ void CFrameEncoder::ApplyBlockLie(size_t count) {
                 uint8_t* at = block + kIndicesOffset + kFrameBlockIndexBytes * i;
                 PutU32At(at, GetU32(at) * kOutOfRangeIndexFactor + kOutOfRangeIndexFactor);
             }
+            break;
+        case FrameBlockLie::kBadJpeg: {
+            uint8_t* image = block + imageLengthOffset + kFrameBlockIndexBytes;
+            for (size_t i = 0; i < m_nLastImageSize; ++i)
+                image[i] = uint8_t(kGarbageSeed + kGarbageStep * i);
+            break;
+        }
+        case FrameBlockLie::kNegativeTileIndex:
+            if (count > 0) PutU32At(block + kIndicesOffset, uint32_t(kNegativeIndex));
             break;
         default:
             break;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "remote/TileGrid.h"
@@ -10,7 +11,7 @@ class CPacket;
 class CSyntheticDesktop;
 
 // Ways a frame block can lie about its contents, for the pad's robustness tests.
-// The JPEG strip itself is always well formed.
+// Unless the lie says otherwise the JPEG strip itself is well formed.
 enum class FrameBlockLie {
     kNone,
     kTileCountTooHigh,            // N claims 1000 more tiles than the indices present
@@ -20,7 +21,18 @@ enum class FrameBlockLie {
     kTileIndexOutOfRange,         // the indices point far beyond the tile grid
     kUncompressedLengthTooShort,  // the packet's uncompressed length is half the block
     kUncompressedLengthHuge,      // the packet's uncompressed length is 0x7FFFFFFF
+    kBadZlib,                     // the first two deflated bytes are no zlib header
+    kNoTiles,                     // N = 0 and L = 0: a valid block that places nothing
+    kBadJpeg,                     // the strip is garbage of the JPEG's length
+    kNegativeTileIndex,           // the first tile index is -5
 };
+
+// Names of the lies as the command line spells them ("none", "bad-zlib", ...).
+const char* FrameBlockLieName(FrameBlockLie lie);
+// False when the name is none of them.
+bool FrameBlockLieFromName(const std::string& name, FrameBlockLie& lie);
+// Every lie, kNone first, for whoever lists or checks them all.
+std::vector<FrameBlockLie> AllFrameBlockLies();
 
 struct FrameEncoderOptions {
     // JPEG quality of the strip (the pad uses 70 for its own frames).
@@ -79,8 +91,16 @@ class CFrameEncoder {
     // Numbering starts again at firstFrameNumber with nothing in flight (a new session).
     void Reset();
 
-    void SetLie(FrameBlockLie lie) { m_lie = lie; }
+    // The lie told by the frames whose number is a multiple of every; every = 0 lies in
+    // every frame. The frames in between are honest.
+    void SetLie(FrameBlockLie lie, int every = 0) {
+        m_lie = lie;
+        m_nLieEvery = every;
+    }
     FrameBlockLie Lie() const { return m_lie; }
+    // Whether the next frame lies, and whether the last one made did.
+    bool NextFrameLies() const;
+    bool LastFrameLied() const { return m_bLastLied; }
     void SetJpegQuality(int quality) { m_options.jpegQuality = quality; }
 
     // The block of the last frame as deflated (after any lie), and its JPEG size.
@@ -91,10 +111,12 @@ class CFrameEncoder {
     bool BuildStrip(const uint8_t* rgb, int width, int height, size_t stride, const TileGrid& grid,
                     const int32_t* tiles, size_t count);
     bool CompressStrip(int stripWidth, int stripHeight);
-    void ApplyBlockLie(size_t count);
+    void ApplyBlockLie(FrameBlockLie lie, size_t count);
 
     FrameEncoderOptions m_options;
     FrameBlockLie m_lie = FrameBlockLie::kNone;
+    int m_nLieEvery = 0;
+    bool m_bLastLied = false;
     void* m_hJpeg = nullptr;  // turbojpeg compressor
     int64_t m_nNextFrame;
     int64_t m_nLastAcknowledged;
