@@ -74,6 +74,66 @@ TEST_F(LecternFixture, MonitorSelectionRedescribesTheChosenMonitor) {
     }
 }
 
+// The codes of the text commands that come until one with the given code, included.
+std::vector<std::u16string> CodesUntil(CPadClient& pad, const std::u16string& last) {
+    std::vector<std::u16string> codes;
+    CPacket p;
+    while (pad.Read(p, kLongWait) == CPadClient::ReadResult::kPacket) {
+        if (p.m_nType != kPacketText) continue;
+        codes.push_back(p.m_strText.substr(0, kCommandCodeLength));
+        if (codes.back() == last) break;
+    }
+    return codes;
+}
+
+TEST_F(LecternFixture, TileSizeIsLeftOutOfEveryDescriptionWhenAsked) {
+    for (bool omit : {false, true}) {
+        SCOPED_TRACE(omit ? "omitted" : "sent");
+        LecternOptions o;
+        o.heartbeatMs = 0;
+        o.omitTileSize = omit;
+        Start(o);
+        Greet();
+        std::vector<std::u16string> expected{kCmdScreenSize, kCmdTileSize, kCmdMonitors,
+                                             kCmdScreenOrigin};
+        if (omit) expected.erase(expected.begin() + 1);
+        EXPECT_EQ(expected, CodesUntil(*pad, kCmdScreenOrigin));
+        ASSERT_TRUE(pad->Send(kCmdSelectMonitor + std::u16string(u"1")));
+        expected.erase(expected.begin());  // a new monitor does not change the screen size
+        EXPECT_EQ(expected, CodesUntil(*pad, kCmdScreenOrigin));
+        // Frames still come, on the grid the pad would work out for itself.
+        ASSERT_TRUE(pad->Send(kCmdRemoteStart));
+        EXPECT_TRUE(pad->ReadType(kPacketFrame, kLongWait).has_value());
+    }
+}
+
+TEST_F(LecternFixture, RemoteEndIsAnsweredWithTheStateOnlyWhenAsked) {
+    for (bool reply : {false, true}) {
+        SCOPED_TRACE(reply ? "reply" : "no reply");
+        LecternOptions o;
+        o.heartbeatMs = 0;
+        o.replyToRemoteEnd = reply;
+        Start(o);
+        Greet();
+        ASSERT_TRUE(pad->ReadCommand(kCmdScreenOrigin, kLongWait).has_value());
+        ASSERT_TRUE(pad->Send(kCmdRemoteStart));
+        ASSERT_TRUE(pad->ReadType(kPacketFrame, kLongWait).has_value());
+        ASSERT_TRUE(pad->Send(kCmdRemoteEnd));
+        // Whatever follows, up to a quiet period: frames still in the socket, the answer.
+        std::vector<std::u16string> texts;
+        bool frameAfterAnswer = false;
+        CPacket p;
+        while (pad->Read(p, kQuietPeriod) == CPadClient::ReadResult::kPacket) {
+            if (p.m_nType == kPacketText) texts.push_back(p.m_strText);
+            if (p.m_nType == kPacketFrame && !texts.empty()) frameAfterAnswer = true;
+        }
+        std::vector<std::u16string> expected;
+        if (reply) expected.push_back(std::u16string(kCmdBroadcastState) + u"1");
+        EXPECT_EQ(expected, texts);
+        EXPECT_FALSE(frameAfterAnswer) << "the answer comes once the stream has stopped";
+    }
+}
+
 TEST_F(LecternFixture, TouchAndBroadcastAreReportedOnlyByLaterVersions) {
     struct Case {
         std::u16string version;
@@ -189,6 +249,25 @@ TEST_F(LecternFixture, KeyMouseTextAndSoundAreRecorded) {
     EXPECT_EQ(r.soundBytes, 300u);
     EXPECT_EQ(r.soundOutside, 2);
     EXPECT_FALSE(r.soundOn);
+
+    // Each record is an event of its own, with every field.
+    auto fieldsOf = [this](const char* kind, std::initializer_list<const char*> keys) {
+        std::vector<std::vector<int64_t>> rows;
+        for (const SimEvent& e : classroom->Log().Events()) {
+            if (e.kind != kind) continue;
+            EXPECT_EQ("lectern", e.Text("role"));
+            rows.emplace_back();
+            for (const char* k : keys) rows.back().push_back(e.Has(k) ? e.Int(k) : INT64_MIN);
+        }
+        return rows;
+    };
+    std::vector<std::vector<int64_t>> keyRows, mouseRows;
+    for (const auto& k : sentKeys) keyRows.push_back({k.message, k.key, k.repeat, k.flags});
+    for (const auto& m : sentMouse) mouseRows.push_back({m.message, m.flags, m.x, m.y, m.wheel});
+    EXPECT_EQ(keyRows, fieldsOf("key", {"message", "key", "repeat", "flags"}));
+    EXPECT_EQ(mouseRows, fieldsOf("mouse", {"message", "flags", "x", "y", "wheel"}));
+    EXPECT_EQ(std::vector<std::vector<int64_t>>{{54620}}, fieldsOf("typed_char", {"code"}));
+    EXPECT_EQ(1u, fieldsOf("input_mode_toggle", {}).size());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "media/FrameEncoder.h"
@@ -260,4 +261,108 @@ TEST(MediaFrameEncoder, LyingBlocksLieAsAdvertised) {
     CPacket packet;
     ASSERT_TRUE(huge.EncodeFrame(desktop, tiles, packet));
     EXPECT_EQ(0x7FFFFFFF, packet.m_nUncompressedLength);
+}
+
+TEST(MediaFrameEncoder, TheNewerLiesBreakOnlyWhatTheyName) {
+    CSyntheticDesktop desktop(480, 270);
+    const std::vector<int32_t> tiles = {0, 1, 5};
+    CFrameEncoder honest;
+    CPacket truth;
+    ASSERT_TRUE(honest.EncodeFrame(desktop, tiles, truth));
+    const std::vector<uint8_t> real = Inflate(truth, truth.m_nUncompressedLength);
+    const uint32_t realImage = Le32(real, 8 + 4 * 3);
+    const std::vector<uint8_t> realJpeg(real.begin() + 24, real.end());
+
+    const struct {
+        FrameBlockLie lie;
+        bool inflates;
+        size_t taken;                  // tiles the encoder reports as sent
+        std::vector<int32_t> indices;  // as read back
+        uint32_t imageLength;
+        bool sameJpeg;  // the strip bytes are the honest ones
+    } cases[] = {
+        {FrameBlockLie::kNone, true, 3, {0, 1, 5}, realImage, true},
+        {FrameBlockLie::kBadZlib, false, 3, {}, 0, false},
+        {FrameBlockLie::kNoTiles, true, 0, {}, 0, false},
+        {FrameBlockLie::kBadJpeg, true, 3, {0, 1, 5}, realImage, false},
+        {FrameBlockLie::kNegativeTileIndex, true, 3, {-5, 1, 5}, realImage, true},
+    };
+    tjhandle h = tjInitDecompress();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(FrameBlockLieName(c.lie));
+        CFrameEncoder encoder;
+        encoder.SetLie(c.lie);
+        CPacket packet;
+        size_t taken = 99;
+        ASSERT_TRUE(encoder.EncodeFrame(desktop, tiles, packet, &taken));
+        EXPECT_EQ(c.taken, taken) << "tiles left out must be sent again";
+        const std::vector<uint8_t> block = Inflate(packet, real.size() + 64);
+        if (!c.inflates) {
+            EXPECT_TRUE(block.empty());
+            continue;
+        }
+        // The lengths always tell the truth about the bytes.
+        ASSERT_EQ(size_t(packet.m_nUncompressedLength), block.size());
+        ASSERT_GE(block.size(), 12u);
+        EXPECT_EQ(block.size(), Le32(block, 0));
+        const uint32_t count = Le32(block, 4);
+        ASSERT_EQ(c.indices.size(), count);
+        std::vector<int32_t> indices;
+        for (uint32_t i = 0; i < count; ++i) indices.push_back(int32_t(Le32(block, 8 + 4 * i)));
+        EXPECT_EQ(c.indices, indices);
+        const uint32_t imageLength = Le32(block, 8 + 4 * count);
+        EXPECT_EQ(c.imageLength, imageLength);
+        EXPECT_EQ(block.size(), 12 + 4 * count + imageLength);
+        const std::vector<uint8_t> jpeg(block.begin() + 12 + 4 * count, block.end());
+        EXPECT_EQ(c.sameJpeg, jpeg == realJpeg);
+        if (imageLength == 0) continue;
+        int w = 0, ht = 0, sub = 0, cs = 0;
+        const bool decodes = tjDecompressHeader3(h, jpeg.data(), (unsigned long)jpeg.size(), &w,
+                                                 &ht, &sub, &cs) == 0;
+        EXPECT_EQ(c.sameJpeg, decodes);
+    }
+    tjDestroy(h);
+}
+
+TEST(MediaFrameEncoder, LiesAreToldOnlyInFramesNumberedAMultipleOfTheirPeriod) {
+    const struct {
+        FrameBlockLie lie;
+        int every;
+        const char* pattern;  // frames 0, 1, ...: L lies, h is honest
+    } cases[] = {
+        {FrameBlockLie::kBadZlib, 0, "LLLLLLL"}, {FrameBlockLie::kBadZlib, 1, "LLLLLLL"},
+        {FrameBlockLie::kBadZlib, 2, "LhLhLhL"}, {FrameBlockLie::kBadZlib, 3, "LhhLhhL"},
+        {FrameBlockLie::kNone, 3, "hhhhhhh"},
+    };
+    CSyntheticDesktop desktop(320, 240);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(FrameBlockLieName(c.lie)) + " every " + std::to_string(c.every));
+        CFrameEncoder encoder(FrameEncoderOptions{70, 1, 0, 0});
+        encoder.SetLie(c.lie, c.every);
+        for (size_t frame = 0; c.pattern[frame]; ++frame) {
+            const bool lies = c.pattern[frame] == 'L';
+            EXPECT_EQ(lies, encoder.NextFrameLies()) << frame;
+            CPacket packet;
+            ASSERT_TRUE(encoder.EncodeFrame(desktop, {0, 1}, packet));
+            EXPECT_EQ(lies, encoder.LastFrameLied()) << frame;
+            EXPECT_EQ(lies, Inflate(packet, packet.m_nUncompressedLength).empty()) << frame;
+        }
+    }
+}
+
+TEST(MediaFrameEncoder, EveryLieHasItsOwnNameThatReadsBack) {
+    std::vector<std::string> names;
+    for (FrameBlockLie lie : AllFrameBlockLies()) {
+        const std::string name = FrameBlockLieName(lie);
+        FrameBlockLie back = FrameBlockLie::kNone;
+        ASSERT_TRUE(FrameBlockLieFromName(name, back)) << name;
+        EXPECT_EQ(int(lie), int(back)) << name;
+        EXPECT_EQ(names.end(), std::find(names.begin(), names.end(), name)) << name;
+        names.push_back(name);
+    }
+    EXPECT_EQ(int(FrameBlockLie::kNegativeTileIndex) + 1, int(names.size()))
+        << "a lie without a name cannot be asked for on the command line";
+    FrameBlockLie untouched = FrameBlockLie::kBadJpeg;
+    EXPECT_FALSE(FrameBlockLieFromName("bad_jpeg", untouched));
+    EXPECT_EQ(int(FrameBlockLie::kBadJpeg), int(untouched));
 }
