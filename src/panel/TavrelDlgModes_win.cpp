@@ -61,7 +61,8 @@ void WithoutRedirection(void (*open)()) {
 // ---------------------------------------------------------------- features
 
 bool CTavrelDlg::StartRemoteViewer() {
-    return m_pRemote && m_pRemote->Start(m_sockTeacher, m_pSession->TeacherLinked(), *m_pSession);
+    return m_pRemote &&
+           m_pRemote->Start(m_hWnd, m_sockTeacher, m_pSession->TeacherLinked(), *m_pSession);
 }
 
 bool CTavrelDlg::StopRemoteViewer() {

@@ -83,7 +83,7 @@ class CTavrelDlgSessionHost : public ISessionHost {
 void CTavrelDlg::CreateSession() {
     m_pSessionHost = std::make_unique<CTavrelDlgSessionHost>(*this);
     m_pSession = std::make_unique<CTavrelSession>(*m_pSessionHost, m_info);
-    m_pRemote = std::make_unique<CRemoteLauncher>(m_info, m_hWnd);
+    m_pRemote = std::make_unique<CRemoteLauncher>(m_info);
 }
 
 void CTavrelDlg::OnSendPacket(const std::u16string& text) { m_pSession->SendCommand(text); }

@@ -29,8 +29,7 @@ bool CRemoteLauncher::CControlSender::Send(const CPacket& packet) {
     return false;
 }
 
-CRemoteLauncher::CRemoteLauncher(CRHInfo& info, HWND mainDialog)
-    : m_info(info), m_hMainDialog(mainDialog), m_sender(info) {}
+CRemoteLauncher::CRemoteLauncher(CRHInfo& info) : m_info(info), m_sender(info) {}
 
 CRemoteLauncher::~CRemoteLauncher() { EndAndJoin(0); }
 
@@ -53,7 +52,10 @@ void CRemoteLauncher::CloseJoins() {
     }
 }
 
-bool CRemoteLauncher::Start(CTCPSocket& lectern, bool teacherLinked, CTavrelSession& session) {
+bool CRemoteLauncher::Start(HWND mainDialog, CTCPSocket& lectern, bool teacherLinked,
+                            CTavrelSession& session) {
+    if (!::IsWindow(mainDialog)) return false;
+    m_hMainDialog = mainDialog;
     // A session that is still winding down finishes first.
     if (!WaitForThreads(CControlThread::kHandshakeMs)) return false;
     CloseJoins();

@@ -11,14 +11,16 @@ class CTavrelSession;
 
 class CRemoteLauncher {
   public:
-    CRemoteLauncher(CRHInfo& info, HWND mainDialog);
+    explicit CRemoteLauncher(CRHInfo& info);
     ~CRemoteLauncher();
     CRemoteLauncher(const CRemoteLauncher&) = delete;
     CRemoteLauncher& operator=(const CRemoteLauncher&) = delete;
 
     // Starts a session. False when it could not start within the handshake's bound:
     // everything is undone then and the lectern PC's connection is the dialog's again.
-    bool Start(CTCPSocket& lectern, bool teacherLinked, CTavrelSession& session);
+    // The main dialog's window is given here, not at construction: the dialog makes
+    // its launcher before its window exists.
+    bool Start(HWND mainDialog, CTCPSocket& lectern, bool teacherLinked, CTavrelSession& session);
     // Asks the running session to end; it ends on its own threads.
     void Stop();
     // At the dialog's end: ends a running session and waits for its threads, bounded.
@@ -41,7 +43,7 @@ class CRemoteLauncher {
     void CloseJoins();
 
     CRHInfo& m_info;
-    HWND m_hMainDialog;
+    HWND m_hMainDialog = nullptr;
     CControlSender m_sender;
     HANDLE m_hJoin[2] = {nullptr, nullptr};
 };

@@ -146,6 +146,21 @@ RunResult RunWine(const std::vector<std::string>& argv, const std::string& cwd, 
     return result;
 }
 
+RunResult RunTool(const std::vector<std::string>& argv, int timeoutMs) {
+    RunResult result;
+    Process process;
+    if (!process.Start(argv, "")) return result;
+    if (!process.Wait(timeoutMs)) {
+        result.timedOut = true;
+        process.Kill();
+    }
+    result.exitCode = process.ExitCode();
+    result.out = process.Output();
+    while (!result.out.empty() && (result.out.back() == '\n' || result.out.back() == '\r'))
+        result.out.pop_back();
+    return result;
+}
+
 RunResult UiDriver(const std::vector<std::string>& args, int timeoutMs) {
     std::vector<std::string> argv{WinBinDir() + "/ui-driver.exe"};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -222,7 +237,9 @@ class WineEnvironment : public ::testing::Environment {
         ASSERT_FALSE(display.empty()) << "Xvfb did not start";
         setenv("DISPLAY", (":" + display).c_str(), 1);
         setenv("WINEPREFIX", WinePrefix().c_str(), 1);
-        setenv("WINEDEBUG", "-all", 1);
+        // TAVREL_E2E_WINEDEBUG turns Wine's traces on for a run that needs them.
+        const char* trace = std::getenv("TAVREL_E2E_WINEDEBUG");
+        setenv("WINEDEBUG", trace != nullptr && *trace != '\0' ? trace : "-all", 1);
         std::system("wineserver -p >/dev/null 2>&1");
     }
     void TearDown() override {

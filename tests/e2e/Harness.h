@@ -54,6 +54,9 @@ RunResult RunWine(const std::vector<std::string>& argv, const std::string& cwd,
 // Starts a Windows program under Wine and returns at once.
 bool StartWine(Process& process, const std::vector<std::string>& argv, const std::string& cwd,
                const std::map<std::string, std::string>& extraEnv = {});
+// A native program (xdotool, ImageMagick) on the test display, run to its end; output
+// trimmed of the last line break.
+RunResult RunTool(const std::vector<std::string>& argv, int timeoutMs = 30000);
 // ui-driver with its arguments; output trimmed of the last line break.
 RunResult UiDriver(const std::vector<std::string>& args, int timeoutMs = 30000);
 // A dialog of the program with this caption (its message boxes, the exit question):

@@ -37,6 +37,7 @@ constexpr int kStatusLine = IDC_LOGIN_STATUS;
 constexpr int kLoadingText = IDC_LOADING_TEXT;
 constexpr int kPanelCloseButton = IDC_PANEL_CLOSE;
 constexpr int kFoldButton = IDC_PANEL_FOLD;
+constexpr int kRemoteButton = IDC_REMOTE_CONTROL;
 constexpr int kKeyboardButton = IDC_TOUCH_KEYBOARD;
 constexpr int kMonitorButton = IDC_CHANGE_MONITOR;
 constexpr int kStudentTouchButton = IDC_STUDENT_TOUCH;

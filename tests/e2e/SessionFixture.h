@@ -69,7 +69,7 @@ class SessionTest : public ::testing::Test {
     void StartClassroom(ClassroomOptions options = {}) {
         options.withWeb = true;
         options.web.https = false;
-        options.withMedia = false;
+        options.withMedia = m_bWithMedia;
         m_classroom = std::make_unique<CClassroom>(options);
         ASSERT_TRUE(m_classroom->Start()) << "the classroom did not start";
     }
@@ -183,6 +183,7 @@ class SessionTest : public ::testing::Test {
     Process m_program;
     std::string m_folder;
     std::string m_extraConfig;  // more config.ini lines, e.g. "scalefactor=1.4\r\n"
+    bool m_bWithMedia = false;  // the lectern PC streams frames on remote control
 };
 
 }  // namespace sessiontest

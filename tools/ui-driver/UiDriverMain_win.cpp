@@ -164,6 +164,7 @@ int Usage() {
         "  click HWND ID             press a button\n"
         "  checked HWND ID           1 when checked, else 0\n"
         "  visible HWND ID           1 when the control is shown, else 0\n"
+        "  enabled HWND ID           1 when the control takes input, else 0\n"
         "  syscommand HWND ID        choose a system-menu item\n"
         "  key HWND VK               post a key press and release\n"
         "  post HWND MSG WPARAM LPARAM   post any message (numbers: decimal or 0x...)\n"
@@ -222,6 +223,12 @@ int wmain(int argc, wchar_t** argv) {
         HWND control = Target(argc, argv, 2);
         if (control == nullptr) return kExitNotFound;
         PrintUtf8(IsWindowVisible(control) ? L"1" : L"0");
+        return kExitOk;
+    }
+    if (command == L"enabled" && argc == 4) {
+        HWND control = Target(argc, argv, 2);
+        if (control == nullptr) return kExitNotFound;
+        PrintUtf8(IsWindowEnabled(control) ? L"1" : L"0");
         return kExitOk;
     }
     if (command == L"syscommand" && argc == 4) {
