@@ -33,10 +33,10 @@ inline constexpr unsigned kWmSendText = 32968;     // control thread: send this 
 inline constexpr unsigned kWmThreadStart = 33068;  // control and viewer threads: start
 
 // ---- messages to the main dialog
-inline constexpr unsigned kWmSendSoundPacket = 32873;       // sound capture: send this packet
-inline constexpr unsigned kWmSendFramePacket = 32875;       // screen-up capture: send this packet
-inline constexpr unsigned kWmSendPacketRequest = 32977;     // wParam: heap CPacket, sent and freed
-inline constexpr unsigned kWmSocketHandedBack = 33069;      // lParam: the lent socket handle
+inline constexpr unsigned kWmSendSoundPacket = 32873;    // sound capture: send this packet
+inline constexpr unsigned kWmSendFramePacket = 32875;    // screen-up capture: send this packet
+inline constexpr unsigned kWmSendPacketRequest = 32977;  // wParam: heap CPacket, sent and freed
+inline constexpr unsigned kWmSocketHandedBack = 33069;   // lParam: the lent socket handle
 // The main dialog's answer to kWmSocketHandedBack when it took the socket.
 inline constexpr intptr_t kSocketTakenBack = 1;
 inline constexpr unsigned kWmTouchStateNotice = 33071;      // lParam: 1 when student touch is on
