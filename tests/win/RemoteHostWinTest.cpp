@@ -1,0 +1,443 @@
+// The remote session's Windows hosts on a real Win32 (Wine): the communication
+// window's two ways of sending, its close (the last command, the lent connection
+// handed back or closed), the control thread's text messages, the input pump, frame
+// acknowledgement and the channel shared with the receive thread.
+#include "panel/RHInfo_win.h"
+#include "protocol/PeerContract.h"
+#include "protocol/TextCommand.h"
+#include "remote/CommunicationWnd_win.h"
+#include "remote/ControlThread_win.h"
+#include "remote/InputQueue.h"
+#include "shell/ProgramMessages.h"
+
+#include "TcpTestSupport.h"
+
+#include <cstring>
+
+using namespace tcptest;
+
+namespace {
+
+// The main dialog's side: a message-only window on the test thread. It takes the
+// packets handed to it and frees them, as the real one does, and answers for the
+// lent connection as told.
+class CMainDialogStub {
+  public:
+    CMainDialogStub() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &CMainDialogStub::WndProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"RemoteHostTestMainDialog";
+        RegisterClassW(&wc);
+        m_hWnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 wc.hInstance, nullptr);
+        SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~CMainDialogStub() { DestroyWindow(m_hWnd); }
+
+    std::vector<std::u16string> Texts() const {
+        std::vector<std::u16string> texts;
+        for (const CPacket& p : packets)
+            if (p.m_nType == kPacketText) texts.push_back(p.m_strText);
+        return texts;
+    }
+    size_t Count(const std::u16string& text) const {
+        size_t n = 0;
+        for (const std::u16string& t : Texts()) n += t == text;
+        return n;
+    }
+
+    HWND m_hWnd = nullptr;
+    LRESULT answer = kSocketTakenBack;  // to kWmSocketHandedBack
+    std::vector<CPacket> packets;       // handed over with kWmSendPacketRequest
+    std::vector<SOCKET> handedBack;
+    int connectionLost = 0;
+
+  private:
+    static LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<CMainDialogStub*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+        if (self == nullptr) return DefWindowProcW(hWnd, message, wParam, lParam);
+        switch (message) {
+            case kWmSendPacketRequest: {
+                std::unique_ptr<CPacket> packet(reinterpret_cast<CPacket*>(wParam));
+                if (packet) self->packets.push_back(*packet);
+                return 0;
+            }
+            case kWmSocketHandedBack:
+                self->handedBack.push_back(static_cast<SOCKET>(lParam));
+                return self->answer;
+            case kWmRemoteConnectionLost:
+                ++self->connectionLost;
+                return 0;
+            default:
+                return DefWindowProcW(hWnd, message, wParam, lParam);
+        }
+    }
+};
+
+// A control thread started as the launcher starts it, with the go already given.
+// Ended (and waited for) at the latest when the object goes.
+class CControlSession {
+  public:
+    CControlSession(CRHInfo& info, HWND mainDialog, SOCKET lent = INVALID_SOCKET) {
+        info.m_pInput = std::make_shared<CInputQueue>();
+        info.m_nGo = 1;
+        info.m_bRemoteOn = 1;
+        auto* thread = new CControlThread(info, mainDialog, lent);
+        if (!thread->CreateThread()) {
+            delete thread;
+            return;
+        }
+        m_hJoin = thread->DuplicateJoinHandle();
+        m_nThreadId = thread->m_nThreadID;
+        thread->ResumeThread();  // auto-deleting: not touched from here on
+    }
+    ~CControlSession() {
+        if (m_hJoin == nullptr) return;
+        PumpUntil([&] {
+            if (Ended()) return true;
+            PostThreadMessageW(m_nThreadId, kWmThreadClose, 0, 0);
+            return false;
+        });
+        CloseHandle(m_hJoin);
+    }
+    bool Running() const { return m_hJoin != nullptr; }
+    bool Ended() const { return WaitForSingleObject(m_hJoin, 0) == WAIT_OBJECT_0; }
+    // Waits, serving the messages the thread sends to the main dialog.
+    bool WaitEnded() {
+        return PumpUntil([&] { return Ended(); });
+    }
+    DWORD ThreadId() const { return m_nThreadId; }
+    // Posts a text the way the launcher does: a heap copy the control thread frees.
+    bool PostText(const std::u16string& text) {
+        auto* copy = new char16_t[text.size() + 1];
+        std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(char16_t));
+        if (PostThreadMessageW(m_nThreadId, kWmSendText, reinterpret_cast<WPARAM>(copy), 0))
+            return true;
+        delete[] copy;
+        return false;
+    }
+
+  private:
+    HANDLE m_hJoin = nullptr;
+    DWORD m_nThreadId = 0;
+};
+
+// A connected loopback pair: `ours` is lent to the session, `peer` plays the lectern
+// PC with plain blocking calls; a thread reads every frame arriving on it.
+class CLecternPair {
+  public:
+    CLecternPair() {
+        UINT port = 0;
+        const SOCKET listener = PlainListener(port);
+        ours = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<u_short>(port));
+        connect(ours, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        peer = accept(listener, nullptr, nullptr);
+        closesocket(listener);
+        m_reader = std::thread([this] {
+            CBlockingConnection connection(peer);
+            for (;;) {
+                CPacket packet;
+                if (!ReadFrame(packet, connection)) break;
+                std::lock_guard<std::mutex> hold(m_lock);
+                m_read.push_back(packet.m_strText);
+            }
+            m_bEnded = true;  // the other end closed (or the guard ran out)
+        });
+    }
+    ~CLecternPair() {
+        if (m_bOursOpen) closesocket(ours);
+        m_reader.join();
+        closesocket(peer);
+    }
+    std::vector<std::u16string> Read() const {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_read;
+    }
+    bool WaitRead(size_t count) {
+        return PumpUntil([&] { return Read().size() >= count; });
+    }
+    bool WaitEnded() {
+        return PumpUntil([&] { return m_bEnded.load(); });
+    }
+    void Send(const CPacket& packet) {
+        const std::vector<uint8_t> frame = FrameBytes(packet);
+        SendBytes(peer, frame.data(), frame.size());
+    }
+    // The session closed `ours`: the test must not close the handle again.
+    void OursClosedElsewhere() { m_bOursOpen = false; }
+
+    SOCKET ours = INVALID_SOCKET;
+    SOCKET peer = INVALID_SOCKET;
+
+  private:
+    mutable std::mutex m_lock;
+    std::vector<std::u16string> m_read;
+    std::atomic<bool> m_bEnded{false};
+    bool m_bOursOpen = true;
+    std::thread m_reader;
+};
+
+class RemoteHostTest : public TcpSocketTest {};
+
+// ---------------------------------------------------------------- sending by mode
+
+TEST_F(RemoteHostTest, OutsideModeOneTextsGoToTheMainDialogIntact) {
+    std::u16string longText(70000, u'x');
+    longText.replace(0, 9, u"[RC00014]");
+    const std::u16string texts[] = {u"[RC00006]17", u"[RC00014]\uD55C\uAE00,\u00E9\t\"q\"", u"",
+                                    longText};
+    for (const int mode : {-1, 0, 2}) {
+        SCOPED_TRACE(testing::Message() << "connection mode " << mode);
+        CMainDialogStub dialog;
+        CRHInfo info;
+        info.m_nConnMode = mode;
+        CCommunicationWnd comm(info, dialog.m_hWnd);
+        for (const std::u16string& text : texts) comm.SendText(text);
+        ASSERT_TRUE(PumpUntil([&] { return dialog.packets.size() >= std::size(texts); }));
+        ASSERT_EQ(dialog.packets.size(), std::size(texts));
+        for (size_t i = 0; i < std::size(texts); ++i) {
+            EXPECT_EQ(dialog.packets[i].m_nType, kPacketText);
+            EXPECT_EQ(dialog.packets[i].m_strText, texts[i]);
+            EXPECT_EQ(dialog.packets[i].m_strDigest, CPacket(texts[i]).m_strDigest);
+        }
+    }
+}
+
+TEST_F(RemoteHostTest, InModeOneWithoutAConnectionTextsAreDroppedNotHandedOver) {
+    CMainDialogStub dialog;
+    CRHInfo info;
+    info.m_nConnMode = 1;
+    CCommunicationWnd comm(info, dialog.m_hWnd);
+    comm.SendText(u"[RC00003]");
+    // A marker sent the other way after it: anything posted before arrives first.
+    info.m_nConnMode = 0;
+    comm.SendText(u"[RC00004]");
+    ASSERT_TRUE(PumpUntil([&] { return !dialog.packets.empty(); }));
+    EXPECT_EQ(dialog.Texts(), std::vector<std::u16string>{u"[RC00004]"});
+}
+
+// Private memory committed in the process: what a leak of large blocks shows in.
+size_t CommittedPrivateBytes() {
+    size_t total = 0;
+    MEMORY_BASIC_INFORMATION m{};
+    uintptr_t at = 0;
+    while (VirtualQuery(reinterpret_cast<void*>(at), &m, sizeof m) == sizeof m) {
+        if (m.State == MEM_COMMIT && m.Type == MEM_PRIVATE) total += m.RegionSize;
+        const uintptr_t next = reinterpret_cast<uintptr_t>(m.BaseAddress) + m.RegionSize;
+        if (next <= at) break;
+        at = next;
+    }
+    return total;
+}
+
+TEST_F(RemoteHostTest, APacketTheGoneMainDialogCannotTakeIsFreedBySender) {
+    HWND gone = CMainDialogStub().m_hWnd;  // destroyed with the stub
+    ASSERT_FALSE(IsWindow(gone));
+    CRHInfo info;
+    info.m_nConnMode = 0;
+    CCommunicationWnd comm(info, gone);
+    // Each packet holds a 2 MB copy of the text: 32 of them not freed would be 64 MB.
+    const std::u16string text = u"[RC00014]" + std::u16string(1 << 20, u'y');
+    constexpr int kSends = 32;
+    constexpr size_t kTolerance = 24u << 20;
+    comm.SendText(text);  // the heap grows for the first one either way
+    const size_t before = CommittedPrivateBytes();
+    for (int i = 0; i < kSends; ++i) comm.SendText(text);
+    const size_t after = CommittedPrivateBytes();
+    EXPECT_LT(after, before + kTolerance) << "grew by " << (after - before) << " bytes";
+}
+
+// ---------------------------------------------------------------- a session outside mode 1
+
+TEST_F(RemoteHostTest, ControlThreadSendsPostedTextsThroughTheMainDialog) {
+    CMainDialogStub dialog;
+    CRHInfo info;
+    info.m_nConnMode = 0;
+    CControlSession session(info, dialog.m_hWnd);
+    ASSERT_TRUE(session.Running());
+    ASSERT_TRUE(PumpUntil([&] { return !dialog.packets.empty(); }));
+    EXPECT_EQ(dialog.Texts().front(), kCmdRemoteStart);
+    const std::u16string texts[] = {u"[RC00015]", u"[RC00014]44032", u"[MV00001]\uD55C,1,2"};
+    for (const std::u16string& text : texts) ASSERT_TRUE(session.PostText(text));
+    ASSERT_TRUE(PumpUntil([&] { return dialog.Texts().size() >= 1 + std::size(texts); }));
+    const std::vector<std::u16string> seen = dialog.Texts();
+    EXPECT_EQ(std::vector<std::u16string>(seen.begin() + 1, seen.end()),
+              std::vector<std::u16string>(std::begin(texts), std::end(texts)));
+}
+
+TEST_F(RemoteHostTest, ThePumpDrainsTheViewersInputAndTheSendTimerHandsItOver) {
+    CMainDialogStub dialog;
+    CRHInfo info;
+    info.m_nConnMode = 0;
+    CControlSession session(info, dialog.m_hWnd);
+    ASSERT_TRUE(PumpUntil([&] { return !dialog.packets.empty(); }));
+    const KeyEventRecord key{WM_KEYDOWN, 'A', 1, 0x1E};
+    const MouseEventRecord mouse{WM_LBUTTONDOWN, MK_LBUTTON, 120, -40, 0};
+    info.m_pInput->AppendKey(key);
+    info.m_pInput->AppendMouse(mouse);
+    ASSERT_TRUE(PumpUntil([&] { return dialog.packets.size() >= 3; }));
+    ASSERT_EQ(dialog.packets.size(), 3u);
+    EXPECT_EQ(dialog.packets[1].m_nType, kPacketKeys);
+    EXPECT_EQ(dialog.packets[1].m_vKeys, std::vector<KeyEventRecord>{key});
+    EXPECT_EQ(dialog.packets[2].m_nType, kPacketMouse);
+    EXPECT_EQ(dialog.packets[2].m_vMouse, std::vector<MouseEventRecord>{mouse});
+}
+
+TEST_F(RemoteHostTest, ClosingSendsTheEndOnceClearsTheRecordAndEndsTheThread) {
+    enum class Close { kWindowMessage, kThreadMessage };
+    for (const Close how : {Close::kWindowMessage, Close::kThreadMessage}) {
+        SCOPED_TRACE(how == Close::kWindowMessage ? "WM_CLOSE to the window" : "thread close");
+        CMainDialogStub dialog;
+        CRHInfo info;
+        info.m_nConnMode = 0;
+        CControlSession session(info, dialog.m_hWnd);
+        ASSERT_TRUE(PumpUntil([&] { return !dialog.packets.empty(); }));
+        const HWND comm = info.m_hCommWnd.load();
+        ASSERT_TRUE(IsWindow(comm));
+        if (how == Close::kWindowMessage)
+            PostMessageW(comm, WM_CLOSE, 0, 0);
+        else
+            PostThreadMessageW(session.ThreadId(), kWmThreadClose, 0, 0);
+        ASSERT_TRUE(session.WaitEnded());
+        PumpOnce();  // what the thread posted last
+
+        EXPECT_EQ(dialog.Count(kCmdRemoteEnd), 1u);
+        EXPECT_EQ(dialog.Texts().back(), kCmdRemoteEnd);
+        EXPECT_FALSE(IsWindow(comm));
+        EXPECT_EQ(info.m_hCommWnd.load(), nullptr);
+        EXPECT_EQ(info.m_bRemoteOn.load(), 0);
+        EXPECT_TRUE(dialog.handedBack.empty());
+        EXPECT_EQ(dialog.connectionLost, 0);
+    }
+}
+
+// ---------------------------------------------------------------- a session in mode 1
+
+TEST_F(RemoteHostTest, InModeOneTheEndGoesOnTheConnectionWhichIsHandedBackOrClosed) {
+    enum class Dialog { kTakesIt, kRefuses, kGone };
+    for (const Dialog answer : {Dialog::kTakesIt, Dialog::kRefuses, Dialog::kGone}) {
+        SCOPED_TRACE(testing::Message() << "main dialog case " << int(answer));
+        CLecternPair lectern;
+        CMainDialogStub dialog;
+        dialog.answer = answer == Dialog::kTakesIt ? kSocketTakenBack : 0;
+        CRHInfo info;
+        info.m_nConnMode = 1;
+        CControlSession session(info, dialog.m_hWnd, lectern.ours);
+        ASSERT_TRUE(lectern.WaitRead(1));
+        ASSERT_TRUE(session.PostText(u"[RC00014]65"));
+        ASSERT_TRUE(lectern.WaitRead(2));
+        if (answer == Dialog::kGone) DestroyWindow(dialog.m_hWnd);
+        PostMessageW(info.m_hCommWnd.load(), WM_CLOSE, 0, 0);
+        ASSERT_TRUE(session.WaitEnded());
+        EXPECT_EQ(info.m_hCommWnd.load(), nullptr);
+        EXPECT_TRUE(dialog.packets.empty()) << "nothing goes through the main dialog in mode 1";
+
+        if (answer == Dialog::kTakesIt) {
+            EXPECT_EQ(dialog.handedBack, std::vector<SOCKET>{lectern.ours});
+            // Still open and the dialog's: what it sends now follows the end.
+            const std::vector<uint8_t> frame = FrameBytes(CPacket(u"[RC00003]"));
+            EXPECT_EQ(send(lectern.ours, reinterpret_cast<const char*>(frame.data()),
+                           int(frame.size()), 0),
+                      int(frame.size()));
+            ASSERT_TRUE(lectern.WaitRead(4));
+        } else {
+            lectern.OursClosedElsewhere();
+            EXPECT_EQ(dialog.handedBack.size(), answer == Dialog::kRefuses ? 1u : 0u);
+            // Nobody took it: closed, so the lectern PC sees the end of the stream.
+            ASSERT_TRUE(lectern.WaitEnded());
+        }
+        std::vector<std::u16string> expected{kCmdRemoteStart, u"[RC00014]65", kCmdRemoteEnd};
+        if (answer == Dialog::kTakesIt) expected.push_back(u"[RC00003]");
+        EXPECT_EQ(lectern.Read(), expected);
+    }
+}
+
+TEST_F(RemoteHostTest, InModeOneEveryReceivedFrameIsAcknowledgedInOrder) {
+    CLecternPair lectern;
+    CMainDialogStub dialog;
+    CRHInfo info;
+    info.m_nConnMode = 1;
+    CControlSession session(info, dialog.m_hWnd, lectern.ours);
+    ASSERT_TRUE(lectern.WaitRead(1));
+    // Not a valid picture: acknowledged all the same, so the lectern PC keeps going.
+    const uint8_t junk[] = {0x78, 0x9C, 1, 2, 3, 4, 5, 6};
+    const int numbers[] = {7, 8, 1000};
+    for (const int n : numbers) lectern.Send(CPacket(sizeof junk, junk, 64, n));
+    ASSERT_TRUE(lectern.WaitRead(1 + std::size(numbers)));
+    std::vector<std::u16string> expected{kCmdRemoteStart};
+    for (const int n : numbers) expected.push_back(MakeCommand(kCmdFrameAck, {DecimalText(n)}));
+    EXPECT_EQ(lectern.Read(), expected);
+}
+
+TEST_F(RemoteHostTest, InModeOneAHangUpEndsTheSessionAndTellsTheMainDialog) {
+    CLecternPair lectern;
+    CMainDialogStub dialog;
+    CRHInfo info;
+    info.m_nConnMode = 1;
+    CControlSession session(info, dialog.m_hWnd, lectern.ours);
+    ASSERT_TRUE(lectern.WaitRead(1));
+    shutdown(lectern.peer, SD_SEND);  // the lectern PC hangs up
+    ASSERT_TRUE(session.WaitEnded());
+    PumpOnce();
+    lectern.OursClosedElsewhere();
+    EXPECT_TRUE(lectern.WaitEnded());
+    EXPECT_EQ(dialog.connectionLost, 1);
+    EXPECT_TRUE(dialog.handedBack.empty()) << "a lost connection is not handed back";
+    EXPECT_EQ(info.m_nConnMode.load(), 0);
+    EXPECT_EQ(info.m_hCommWnd.load(), nullptr);
+}
+
+// ---------------------------------------------------------------- the channel
+
+std::unique_ptr<CPacket> Numbered(int number, size_t bytes) {
+    auto packet = std::make_unique<CPacket>();
+    packet->m_nFrameNumber = number;
+    packet->m_vData.assign(bytes, 0);
+    return packet;
+}
+
+TEST(CommChannel, RefusesPastItsBoundAndFreesRoomAsPacketsLeave) {
+    CCommChannel channel;
+    constexpr size_t kQuarter = CCommChannel::kMaxQueuedBytes / 4;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "fresh" : "after everything left");
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(channel.Push(Numbered(i, kQuarter)));
+        EXPECT_FALSE(channel.Push(Numbered(9, kQuarter)));
+        EXPECT_TRUE(channel.Push(Numbered(3, 1000)));  // a small one still fits
+        std::unique_ptr<CPacket> first = channel.Pop(0);
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(first->m_nFrameNumber, 0);
+        EXPECT_TRUE(channel.Push(Numbered(4, kQuarter)));
+        for (const int expected : {1, 2, 3, 4}) {
+            std::unique_ptr<CPacket> next = channel.Pop(0);
+            ASSERT_NE(next, nullptr);
+            EXPECT_EQ(next->m_nFrameNumber, expected);
+        }
+        EXPECT_EQ(channel.Pop(0), nullptr);
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(channel.Push(Numbered(i, kQuarter)));
+    channel.Clear();
+    EXPECT_EQ(channel.Pop(0), nullptr);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(channel.Push(Numbered(i, kQuarter)));
+}
+
+TEST(CommChannel, AWaitingPopTakesWhatAnotherThreadPushes) {
+    CCommChannel channel;
+    for (int i = 0; i < 20; ++i) {
+        std::thread pusher([&] { channel.Push(Numbered(i, 10)); });
+        const DWORD start = GetTickCount();
+        std::unique_ptr<CPacket> packet = channel.Pop(kGuardMs);
+        const DWORD waited = GetTickCount() - start;
+        pusher.join();
+        ASSERT_NE(packet, nullptr);
+        EXPECT_EQ(packet->m_nFrameNumber, i);
+        EXPECT_LT(waited, kGuardMs / 2) << "the pop was not woken by the push";
+    }
+}
+
+}  // namespace
