@@ -88,7 +88,8 @@ bool CCommChannel::Push(std::unique_ptr<CPacket> packet) {
 }
 
 std::unique_ptr<CPacket> CCommChannel::Pop(unsigned waitMs) {
-    for (int round = 0; round < 2; ++round) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
         {
             std::lock_guard<std::mutex> hold(m_lock);
             if (!m_queue.empty()) {
@@ -98,9 +99,12 @@ std::unique_ptr<CPacket> CCommChannel::Pop(unsigned waitMs) {
                 return packet;
             }
         }
-        if (round == 0) ::WaitForSingleObject(m_hArrived, waitMs);
+        const DWORD elapsed = ::GetTickCount() - start;
+        if (elapsed >= waitMs) return nullptr;
+        // The signal may be left over from a push whose packet an earlier pop already
+        // took: then the queue is still empty and the wait goes on for the rest.
+        ::WaitForSingleObject(m_hArrived, waitMs - elapsed);
     }
-    return nullptr;
 }
 
 void CCommChannel::Clear() {
