@@ -121,6 +121,21 @@ double CpuSeconds(pid_t pid) {
     return double(user + system) / double(sysconf(_SC_CLK_TCK));
 }
 
+// The share of one core a process used since the meter was made, in percent.
+class CpuMeter {
+  public:
+    explicit CpuMeter(pid_t pid) : m_pid(pid), m_cpu(CpuSeconds(pid)) {}
+    double Percent() const {
+        const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - m_start;
+        return 100 * (CpuSeconds(m_pid) - m_cpu) / wall.count();
+    }
+
+  private:
+    pid_t m_pid;
+    double m_cpu;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
 ClassroomOptions FullHdLectern() {
     ClassroomOptions options;
     options.lectern.monitors = {MonitorRect{0, 0, kLecternWidth, kLecternHeight}};
@@ -132,6 +147,7 @@ class RemoteWineBench : public RemoteTest {
     struct StreamRun {
         double framesPerSecond = 0;
         double megabytesPerSecond = 0;
+        double programCpu = 0;  // percent of one core
     };
 
     // One run: remote control started, warmed up, measured from the log, stopped.
@@ -141,7 +157,11 @@ class RemoteWineBench : public RemoteTest {
         EXPECT_FALSE(viewer.empty()) << "no viewer";
         if (viewer.empty()) return run;
         // StartRemote returns after the start, so the whole window is logged after this.
-        std::this_thread::sleep_for(std::chrono::milliseconds(kWarmUpMs + MeasureMs() + 500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWarmUpMs));
+        const CpuMeter cpu(ProgramProcess());
+        std::this_thread::sleep_for(std::chrono::milliseconds(MeasureMs()));
+        run.programCpu = cpu.Percent();
+        std::this_thread::sleep_for(500ms);
         const int64_t from = m_startMs + kWarmUpMs, to = from + MeasureMs();
         size_t acks = 0;
         int64_t bytes = 0;
@@ -175,15 +195,16 @@ class RemoteWineBench : public RemoteTest {
         options.media.maxInFlight = inFlight;
         const std::string panel = LogInWithStreamingLectern(options);
         ASSERT_FALSE(panel.empty());
-        std::vector<double> fps, mbps;
+        std::vector<double> fps, mbps, cpu;
         for (int i = 0; i < Runs() && !HasFailure(); ++i) {
             const StreamRun run = MeasureStream(panel);
             fps.push_back(run.framesPerSecond);
             mbps.push_back(run.megabytesPerSecond);
+            cpu.push_back(run.programCpu);
         }
         AddLine("frames acknowledged/s, 1920x1080 (~10% of tiles change), unpaced, in flight " +
-                std::to_string(inFlight) + ": " + MedianOf(fps, 1) +
-                "; frames sent, MB/s: " + MedianOf(mbps, 2));
+                std::to_string(inFlight) + ": " + MedianOf(fps, 1) + "; frames sent, MB/s: " +
+                MedianOf(mbps, 2) + "; program CPU, %: " + MedianOf(cpu, 0));
     }
 
     struct Injected {
@@ -236,13 +257,10 @@ class RemoteWineBench : public RemoteTest {
     void MeasureIdleCpu(pid_t program, pid_t server, std::vector<double>& programPercent,
                         std::vector<double>& serverPercent) {
         for (int i = 0; i < Runs(); ++i) {
-            const double program0 = CpuSeconds(program), server0 = CpuSeconds(server);
-            const auto start = std::chrono::steady_clock::now();
+            const CpuMeter programMeter(program), serverMeter(server);
             std::this_thread::sleep_for(std::chrono::milliseconds(MeasureMs()));
-            const double wall =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            programPercent.push_back(100 * (CpuSeconds(program) - program0) / wall);
-            serverPercent.push_back(100 * (CpuSeconds(server) - server0) / wall);
+            programPercent.push_back(programMeter.Percent());
+            serverPercent.push_back(serverMeter.Percent());
         }
     }
 };
