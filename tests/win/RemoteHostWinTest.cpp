@@ -8,6 +8,7 @@
 #include "remote/CommunicationWnd_win.h"
 #include "remote/ControlThread_win.h"
 #include "remote/InputQueue.h"
+#include "remote/ViewThread_win.h"
 #include "shell/ProgramMessages.h"
 
 #include "TcpTestSupport.h"
@@ -75,15 +76,19 @@ class CMainDialogStub {
     }
 };
 
-// A control thread started as the launcher starts it, with the go already given.
-// Ended (and waited for) at the latest when the object goes.
-class CControlSession {
+// The record as the launcher prepares it, with the go already given.
+CRHInfo& Prepared(CRHInfo& info) {
+    info.m_pInput = std::make_shared<CInputQueue>();
+    info.m_nGo = 1;
+    info.m_bRemoteOn = 1;
+    return info;
+}
+
+// One of the session's threads, started as the launcher starts it and ended (and
+// waited for) at the latest when the object goes.
+class CHostThread {
   public:
-    CControlSession(CRHInfo& info, HWND mainDialog, SOCKET lent = INVALID_SOCKET) {
-        info.m_pInput = std::make_shared<CInputQueue>();
-        info.m_nGo = 1;
-        info.m_bRemoteOn = 1;
-        auto* thread = new CControlThread(info, mainDialog, lent);
+    explicit CHostThread(CWinThread* thread) {
         if (!thread->CreateThread()) {
             delete thread;
             return;
@@ -92,7 +97,7 @@ class CControlSession {
         m_nThreadId = thread->m_nThreadID;
         thread->ResumeThread();  // auto-deleting: not touched from here on
     }
-    ~CControlSession() {
+    ~CHostThread() {
         if (m_hJoin == nullptr) return;
         PumpUntil([&] {
             if (Ended()) return true;
@@ -121,6 +126,12 @@ class CControlSession {
   private:
     HANDLE m_hJoin = nullptr;
     DWORD m_nThreadId = 0;
+};
+
+class CControlSession : public CHostThread {
+  public:
+    CControlSession(CRHInfo& info, HWND mainDialog, SOCKET lent = INVALID_SOCKET)
+        : CHostThread(new CControlThread(Prepared(info), mainDialog, lent)) {}
 };
 
 // A connected loopback pair: `ours` is lent to the session, `peer` plays the lectern
@@ -390,6 +401,79 @@ TEST_F(RemoteHostTest, InModeOneAHangUpEndsTheSessionAndTellsTheMainDialog) {
     EXPECT_TRUE(dialog.handedBack.empty()) << "a lost connection is not handed back";
     EXPECT_EQ(info.m_nConnMode.load(), 0);
     EXPECT_EQ(info.m_hCommWnd.load(), nullptr);
+}
+
+TEST_F(RemoteHostTest, TextsPostedAfterTheCloseAreFreedAndNeverSent) {
+    CMainDialogStub dialog;
+    CRHInfo info;
+    info.m_nConnMode = 0;
+    CControlSession session(info, dialog.m_hWnd);
+    ASSERT_TRUE(PumpUntil([&] { return !dialog.packets.empty(); }));
+    // Each text is a 2 MB heap copy: 32 of them not freed would be 64 MB.
+    const std::u16string text = u"[RC00014]" + std::u16string(1 << 20, u'z');
+    constexpr size_t kTolerance = 24u << 20;
+    const size_t before = CommittedPrivateBytes();
+    PostMessageW(info.m_hCommWnd.load(), WM_CLOSE, 0, 0);
+    for (int i = 0; i < 32 && session.PostText(text); ++i) {
+    }
+    ASSERT_TRUE(session.WaitEnded());
+    PumpOnce();
+    const size_t after = CommittedPrivateBytes();
+    EXPECT_LT(after, before + kTolerance) << "grew by " << (after - before) << " bytes";
+    EXPECT_EQ(dialog.Texts(), (std::vector<std::u16string>{kCmdRemoteStart, kCmdRemoteEnd}));
+}
+
+// ---------------------------------------------------------------- with the viewer
+
+TEST_F(RemoteHostTest, ClosingTheViewerEndsBothThreadsWithOneEnd) {
+    enum class Close { kStop, kViewerWindow };
+    for (const Close how : {Close::kStop, Close::kViewerWindow}) {
+        SCOPED_TRACE(how == Close::kStop ? "thread close to the viewer" : "WM_CLOSE to the viewer");
+        CMainDialogStub dialog;
+        CRHInfo info;
+        info.m_nConnMode = 0;
+        CControlSession control(info, dialog.m_hWnd);
+        CHostThread viewer(new CViewThread(info));
+        ASSERT_TRUE(PumpUntil([&] { return !dialog.packets.empty(); }));
+        ASSERT_TRUE(PumpUntil([&] { return info.m_hViewWnd.load() != nullptr; }));
+        const HWND view = info.m_hViewWnd.load();
+        // A character typed in the viewer goes out through the communication window.
+        PostMessageW(view, WM_CHAR, 'b', 1);
+        ASSERT_TRUE(PumpUntil([&] { return dialog.Texts().size() >= 2; }));
+        EXPECT_EQ(dialog.Texts()[1], MakeCommand(kCmdTypedChar, {u"98"}));
+        if (how == Close::kStop)
+            PostThreadMessageW(viewer.ThreadId(), kWmThreadClose, 0, 0);
+        else
+            PostMessageW(view, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(viewer.WaitEnded());
+        ASSERT_TRUE(control.WaitEnded());
+        PumpOnce();
+        EXPECT_EQ(dialog.Count(kCmdRemoteEnd), 1u);
+        EXPECT_EQ(dialog.Texts().back(), kCmdRemoteEnd);
+        EXPECT_FALSE(IsWindow(view));
+        EXPECT_EQ(info.m_hViewWnd.load(), nullptr);
+        EXPECT_EQ(info.m_hCommWnd.load(), nullptr);
+    }
+}
+
+TEST_F(RemoteHostTest, InModeOneAHangUpClosesTheViewerToo) {
+    CLecternPair lectern;
+    CMainDialogStub dialog;
+    CRHInfo info;
+    info.m_nConnMode = 1;
+    CControlSession control(info, dialog.m_hWnd, lectern.ours);
+    CHostThread viewer(new CViewThread(info));
+    ASSERT_TRUE(lectern.WaitRead(1));
+    ASSERT_TRUE(PumpUntil([&] { return info.m_hViewWnd.load() != nullptr; }));
+    shutdown(lectern.peer, SD_SEND);
+    ASSERT_TRUE(viewer.WaitEnded());
+    ASSERT_TRUE(control.WaitEnded());
+    PumpOnce();
+    lectern.OursClosedElsewhere();
+    EXPECT_TRUE(lectern.WaitEnded());
+    EXPECT_EQ(dialog.connectionLost, 1);
+    EXPECT_TRUE(dialog.handedBack.empty());
+    EXPECT_EQ(info.m_hViewWnd.load(), nullptr);
 }
 
 // ---------------------------------------------------------------- the channel
