@@ -63,6 +63,11 @@ void CUIThreadWnd::GoFullScreen() {
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, width, height, SWP_FRAMECHANGED | SWP_SHOWWINDOW);
     m_mapping.Resize(m_info, width, height);
     m_mapping.ApplyView(m_info, m_info.m_nMonitor, width, height);
+    // The keyboard follows the picture: the viewer is shown by its own thread while
+    // the panel's thread had the foreground, and without this the teacher's keys
+    // would go to the panel until the viewer is tapped.
+    ::SetForegroundWindow(m_hWnd);
+    ::SetFocus(m_hWnd);
 }
 
 BOOL CUIThreadWnd::PreTranslateKey(const MSG& message) {

@@ -176,6 +176,20 @@ class RemoteTest : public SessionTest {
             timeoutMs);
     }
 
+    // What the lectern PC recorded of the input, for a failure's message.
+    std::string InputSeen() {
+        std::ostringstream out;
+        const LecternRecord r = m_classroom->Recorded();
+        out << "keys:";
+        for (const KeyEventRecord& k : r.keys)
+            out << " (" << k.message << "," << k.key << "," << k.repeat << ",0x" << std::hex
+                << k.flags << std::dec << ")";
+        out << "\nmouse:";
+        for (const MouseEventRecord& m : r.mouse)
+            out << " (" << m.message << "," << m.x << "," << m.y << "," << m.wheel << ")";
+        return out.str();
+    }
+
     int64_t m_conn = -1;      // the lectern connection of the session
     uint64_t m_startSeq = 0;  // the event of "[RC00004]"
     int64_t m_startMs = 0;
