@@ -9,6 +9,7 @@
 #include "RemoteFixture.h"
 
 #include <filesystem>
+#include <fstream>
 
 using namespace remotetest;
 
@@ -145,6 +146,43 @@ TEST_F(RemoteTest, DisplayChangeSendsThePadSizeOnceAndReportsSwitchTheButtons) {
     EXPECT_TRUE(WaitChecked(panel, kBroadcastButton, false));
     EXPECT_EQ(CountReceived("[RC00010]", before), 1u);
     EXPECT_EQ(CountReceived("[RC00008]", before), 0u);
+}
+
+// The touch keyboard opens from the panel's keyboard button and on the lectern PC's
+// request. The prefix has no keyboard program; a stand-in notes each start.
+TEST_F(RemoteTest, TouchKeyboardOpensFromThePanelAndOnTheLecternsRequest) {
+    namespace fs = std::filesystem;
+    const std::string marker = e2e::WinePrefix() + "/drive_c/tabtip-started.txt";
+    std::error_code ignored;
+    fs::remove(marker, ignored);
+    // A 32-bit program looks in syswow64 unless it turns the redirection off.
+    for (const char* folder : {"system32", "syswow64"}) {
+        const std::string target = e2e::WinePrefix() + "/drive_c/windows/" + folder + "/tabtip.exe";
+        fs::copy_file(e2e::WinBinDir() + "/tabtip.exe", target,
+                      fs::copy_options::overwrite_existing);
+    }
+    auto starts = [&marker] {
+        std::ifstream in(marker);
+        size_t lines = 0;
+        for (std::string line; std::getline(in, line);) ++lines;
+        return lines;
+    };
+    auto waitStarts = [&](size_t count) {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (starts() < count && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+        return starts() >= count;
+    };
+
+    const std::string panel = LogInWithStreamingLectern();
+    ASSERT_FALSE(panel.empty());
+    ASSERT_FALSE(StartRemote(panel).empty());
+    Press(panel, kKeyboardButton);
+    EXPECT_TRUE(waitStarts(1)) << "the keyboard button did not start the touch keyboard";
+    m_classroom->Lectern().SendToAll(u"[RC00007]");
+    EXPECT_TRUE(waitStarts(2)) << "the lectern's request did not start the touch keyboard";
+    for (const char* folder : {"system32", "syswow64"})
+        fs::remove(e2e::WinePrefix() + "/drive_c/windows/" + folder + "/tabtip.exe", ignored);
 }
 
 }  // namespace

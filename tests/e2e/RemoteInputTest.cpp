@@ -16,6 +16,7 @@ namespace {
 constexpr int kWmMouseWheel = 0x020A;
 constexpr int kWmKeyDown = 0x0100;
 constexpr int kWmKeyUp = 0x0101;
+constexpr int kWmChar = 0x0102;
 constexpr int kVkF4 = 0x73;
 constexpr int kVkF10 = 0x79;
 constexpr int kVkA = 0x41;
@@ -127,6 +128,17 @@ TEST_F(RemoteTest, KeysAreForwardedAsRecordsAndSystemKeysStayOnThePad) {
     EXPECT_TRUE(r.typedChars.empty()) << "a typed key was also sent as a character";
     EXPECT_TRUE(Info(viewer).visible) << "Alt+F4 closed the viewer";
     EXPECT_EQ(CountReceived("[RC00005]"), 0u);
+
+    // A character with no key held, as the input method or the touch keyboard gives
+    // one (posted: Xvfb has no input method), goes as a character command.
+    static constexpr int kHangulGa = 0xAC00;
+    ASSERT_EQ(UiDriver({"post", viewer, std::to_string(kWmChar), std::to_string(kHangulGa), "1"})
+                  .exitCode,
+              0);
+    EXPECT_TRUE(WaitRecord([](const LecternRecord& rec) {
+        return std::find(rec.typedChars.begin(), rec.typedChars.end(), kHangulGa) !=
+               rec.typedChars.end();
+    })) << "the character did not reach the lectern PC";
 }
 
 TEST_F(RemoteTest, MonitorButtonSwitchesTheViewAndTheMapping) {
