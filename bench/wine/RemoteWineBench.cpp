@@ -1,6 +1,7 @@
 // Remote control of the real program under Wine against the in-process classroom,
-// measured rather than tested: frames the pad acknowledges per second, the time from an
-// X input event to the lectern's mouse record, and the program's CPU use while idle.
+// measured rather than tested: frames the pad acknowledges per second (and its CPU
+// meanwhile), the time from an X input event to the lectern's mouse record, and the
+// program's CPU use while idle.
 // Each figure is the median of several runs; the figures are printed and written to
 // out/bench/remote-wine.txt. Only sanity checks are asserted, never a time.
 //
