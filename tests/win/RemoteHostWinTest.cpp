@@ -8,6 +8,7 @@
 #include "remote/CommunicationWnd_win.h"
 #include "remote/ControlThread_win.h"
 #include "remote/InputQueue.h"
+#include "remote/MonitorRequest.h"
 #include "remote/ViewThread_win.h"
 #include "shell/ProgramMessages.h"
 
@@ -385,24 +386,6 @@ TEST_F(RemoteHostTest, InModeOneEveryReceivedFrameIsAcknowledgedInOrder) {
     EXPECT_EQ(lectern.Read(), expected);
 }
 
-TEST_F(RemoteHostTest, InModeOneAHangUpEndsTheSessionAndTellsTheMainDialog) {
-    CLecternPair lectern;
-    CMainDialogStub dialog;
-    CRHInfo info;
-    info.m_nConnMode = 1;
-    CControlSession session(info, dialog.m_hWnd, lectern.ours);
-    ASSERT_TRUE(lectern.WaitRead(1));
-    shutdown(lectern.peer, SD_SEND);  // the lectern PC hangs up
-    ASSERT_TRUE(session.WaitEnded());
-    PumpOnce();
-    lectern.OursClosedElsewhere();
-    EXPECT_TRUE(lectern.WaitEnded());
-    EXPECT_EQ(dialog.connectionLost, 1);
-    EXPECT_TRUE(dialog.handedBack.empty()) << "a lost connection is not handed back";
-    EXPECT_EQ(info.m_nConnMode.load(), 0);
-    EXPECT_EQ(info.m_hCommWnd.load(), nullptr);
-}
-
 TEST_F(RemoteHostTest, TextsPostedAfterTheCloseAreFreedAndNeverSent) {
     CMainDialogStub dialog;
     CRHInfo info;
@@ -456,24 +439,98 @@ TEST_F(RemoteHostTest, ClosingTheViewerEndsBothThreadsWithOneEnd) {
     }
 }
 
-TEST_F(RemoteHostTest, InModeOneAHangUpClosesTheViewerToo) {
+TEST_F(RemoteHostTest, InModeOneAHangUpEndsTheSessionAndTellsTheMainDialog) {
+    for (const bool withViewer : {false, true}) {
+        SCOPED_TRACE(withViewer ? "with the viewer" : "without a viewer");
+        CLecternPair lectern;
+        CMainDialogStub dialog;
+        CRHInfo info;
+        info.m_nConnMode = 1;
+        CControlSession control(info, dialog.m_hWnd, lectern.ours);
+        std::unique_ptr<CHostThread> viewer;
+        if (withViewer) viewer = std::make_unique<CHostThread>(new CViewThread(info));
+        ASSERT_TRUE(lectern.WaitRead(1));
+        if (withViewer) {
+            ASSERT_TRUE(PumpUntil([&] { return info.m_hViewWnd.load() != nullptr; }));
+        }
+        shutdown(lectern.peer, SD_SEND);  // the lectern PC hangs up
+        if (withViewer) {
+            ASSERT_TRUE(viewer->WaitEnded());
+        }
+        ASSERT_TRUE(control.WaitEnded());
+        PumpOnce();
+        lectern.OursClosedElsewhere();
+        EXPECT_TRUE(lectern.WaitEnded());
+        EXPECT_EQ(dialog.connectionLost, 1);
+        EXPECT_TRUE(dialog.handedBack.empty()) << "a lost connection is not handed back";
+        EXPECT_EQ(info.m_nConnMode.load(), 0);
+        EXPECT_EQ(info.m_hCommWnd.load(), nullptr);
+        EXPECT_EQ(info.m_hViewWnd.load(), nullptr);
+    }
+}
+
+TEST_F(RemoteHostTest, WithoutTheGoTheThreadsEndAndLeaveTheConnectionAlone) {
     CLecternPair lectern;
     CMainDialogStub dialog;
     CRHInfo info;
     info.m_nConnMode = 1;
-    CControlSession control(info, dialog.m_hWnd, lectern.ours);
-    CHostThread viewer(new CViewThread(info));
-    ASSERT_TRUE(lectern.WaitRead(1));
-    ASSERT_TRUE(PumpUntil([&] { return info.m_hViewWnd.load() != nullptr; }));
-    shutdown(lectern.peer, SD_SEND);
-    ASSERT_TRUE(viewer.WaitEnded());
-    ASSERT_TRUE(control.WaitEnded());
-    PumpOnce();
-    lectern.OursClosedElsewhere();
-    EXPECT_TRUE(lectern.WaitEnded());
-    EXPECT_EQ(dialog.connectionLost, 1);
-    EXPECT_TRUE(dialog.handedBack.empty());
+    Prepared(info).m_nGo = -1;
+    {
+        CHostThread control(new CControlThread(info, dialog.m_hWnd, lectern.ours));
+        CHostThread viewer(new CViewThread(info));
+        ASSERT_TRUE(control.WaitEnded());
+        ASSERT_TRUE(viewer.WaitEnded());
+    }
+    EXPECT_EQ(info.m_nCommReady.load(), 1);
+    EXPECT_EQ(info.m_nViewReady.load(), 1);
+    EXPECT_EQ(info.m_hCommWnd.load(), nullptr);
     EXPECT_EQ(info.m_hViewWnd.load(), nullptr);
+    // Still open and untouched: the first frame the lectern PC reads is the dialog's.
+    const std::vector<uint8_t> frame = FrameBytes(CPacket(u"[RC00003]"));
+    ASSERT_EQ(send(lectern.ours, reinterpret_cast<const char*>(frame.data()), int(frame.size()), 0),
+              int(frame.size()));
+    ASSERT_TRUE(lectern.WaitRead(1));
+    EXPECT_EQ(lectern.Read(), std::vector<std::u16string>{u"[RC00003]"});
+    PumpOnce();
+    EXPECT_TRUE(dialog.packets.empty());
+}
+
+// The communication window's own messages and the commands they send.
+TEST_F(RemoteHostTest, WindowMessagesBecomeTheirCommands) {
+    CMainDialogStub dialog;
+    CRHInfo info;
+    info.m_nConnMode = 0;
+    info.m_nMonitorCount = 3;
+    info.m_nMonitor = 3;
+    CControlSession session(info, dialog.m_hWnd);
+    ASSERT_TRUE(PumpUntil([&] { return !dialog.packets.empty(); }));
+    const HWND comm = info.m_hCommWnd.load();
+    const std::u16string width = DecimalText(GetSystemMetrics(SM_CXSCREEN));
+    const std::u16string height = DecimalText(GetSystemMetrics(SM_CYSCREEN));
+    struct Case {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {kWmAcknowledgeFrame, 0, 2147483647, MakeCommand(kCmdFrameAck, {u"2147483647"})},
+        {kWmSendInputModeKey, 0, 0, kCmdInputModeToggle},
+        {kWmSendTypedChar, 0xD55C, 1, MakeCommand(kCmdTypedChar, {u"54620"})},
+        // After the last of three monitors comes the first.
+        {kWmChangeMonitor, kNoticeMarker, 0, MakeCommand(kCmdSelectMonitor, {u"1"})},
+        {kWmChangeMonitor, kMonitorByNumber, 2, MakeCommand(kCmdSelectMonitor, {u"2"})},
+        {kWmChangeMonitor, kMonitorByNumber, -1, MakeCommand(kCmdSelectMonitor, {u"1"})},
+        {WM_DISPLAYCHANGE, 32, 0, MakeCommand(kCmdPadScreenSize, {width, height})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "message " << c.message);
+        const size_t before = dialog.packets.size();
+        SendMessageW(comm, c.message, c.wParam, c.lParam);
+        ASSERT_TRUE(PumpUntil([&] { return dialog.packets.size() > before; }));
+        EXPECT_EQ(dialog.packets.size(), before + 1);
+        EXPECT_EQ(dialog.Texts().back(), c.expected);
+    }
 }
 
 // ---------------------------------------------------------------- the channel
