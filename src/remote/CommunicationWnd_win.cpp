@@ -306,7 +306,11 @@ LRESULT CCommunicationWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
             m_pInput->Drain(m_pChannel->closing.load());
             return 1;
         case kWmAcknowledgeFrame:
-            SendText(MakeCommand(kCmdFrameAck, {DecimalText(static_cast<int>(lParam))}));
+            // A frame the receive thread finishes while the window closes is not
+            // acknowledged: nothing may follow "[RC00005]", or the lectern PC would send
+            // its next frame to the main dialog.
+            if (!m_pChannel->closing.load())
+                SendText(MakeCommand(kCmdFrameAck, {DecimalText(static_cast<int>(lParam))}));
             return 1;
         case kWmSendInputModeKey:
             SendText(kCmdInputModeToggle);

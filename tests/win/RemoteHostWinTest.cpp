@@ -7,12 +7,15 @@
 #include "protocol/TextCommand.h"
 #include "remote/CommunicationWnd_win.h"
 #include "remote/ControlThread_win.h"
+#include "remote/FrameBlock.h"
 #include "remote/InputQueue.h"
 #include "remote/MonitorRequest.h"
 #include "remote/ViewThread_win.h"
 #include "shell/ProgramMessages.h"
 
 #include "TcpTestSupport.h"
+
+#include <zlib.h>
 
 #include <cstring>
 
@@ -384,6 +387,53 @@ TEST_F(RemoteHostTest, InModeOneEveryReceivedFrameIsAcknowledgedInOrder) {
     std::vector<std::u16string> expected{kCmdRemoteStart};
     for (const int n : numbers) expected.push_back(MakeCommand(kCmdFrameAck, {DecimalText(n)}));
     EXPECT_EQ(lectern.Read(), expected);
+}
+
+// A frame the applier can place: one 16 x 16 tile whose picture does not decode (it is
+// placed black).
+CPacket PlaceableFrame(int number) {
+    const int32_t index = 0;
+    const std::vector<uint8_t> image(32, 0xAB);
+    std::vector<uint8_t> block;
+    AppendFrameBlock(block, &index, 1, image.data(), image.size());
+    uLongf size = compressBound(static_cast<uLong>(block.size()));
+    std::vector<uint8_t> z(size);
+    compress2(z.data(), &size, block.data(), static_cast<uLong>(block.size()), 1);
+    return CPacket(static_cast<uint32_t>(size), z.data(), static_cast<int32_t>(block.size()),
+                   number);
+}
+
+// A frame the receive thread is placing while the window closes: its acknowledgement
+// must not follow the end on the connection.
+TEST_F(RemoteHostTest, NoAcknowledgementFollowsTheEnd) {
+    CLecternPair lectern;
+    CMainDialogStub dialog;
+    dialog.answer = 0;  // closed at the end: the reader sees everything that was sent
+    CRHInfo info;
+    info.m_nConnMode = 1;
+    info.m_nTileWidth = 16;
+    info.m_nTileHeight = 16;
+    info.m_rcMonitor.right = 64;
+    CControlSession session(info, dialog.m_hWnd, lectern.ours);
+    ASSERT_TRUE(lectern.WaitRead(1));
+    lectern.Send(PlaceableFrame(5));
+    ASSERT_TRUE(lectern.WaitRead(2)) << "the frame is placeable and acknowledged";
+    // The frame buffer's lock holds the receive thread between preparing and placing.
+    EnterCriticalSection(&info.m_csFrame);
+    const LONG alone = info.m_csFrame.LockCount;
+    lectern.Send(PlaceableFrame(6));
+    const bool held = PumpUntil([&] { return info.m_csFrame.LockCount != alone; });
+    if (held) PostMessageW(info.m_hCommWnd.load(), WM_CLOSE, 0, 0);
+    const bool ended = held && lectern.WaitRead(3);
+    LeaveCriticalSection(&info.m_csFrame);
+    ASSERT_TRUE(held) << "the receive thread never waited for the frame buffer";
+    ASSERT_TRUE(ended);
+    ASSERT_TRUE(session.WaitEnded());
+    lectern.OursClosedElsewhere();
+    ASSERT_TRUE(lectern.WaitEnded());
+    EXPECT_EQ(lectern.Read(),
+              (std::vector<std::u16string>{kCmdRemoteStart, MakeCommand(kCmdFrameAck, {u"5"}),
+                                           kCmdRemoteEnd}));
 }
 
 TEST_F(RemoteHostTest, TextsPostedAfterTheCloseAreFreedAndNeverSent) {
