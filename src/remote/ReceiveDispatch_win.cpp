@@ -6,6 +6,7 @@
 #include "remote/FrameApplier.h"
 #include "remote/GdiPlusImageDecoder_win.h"
 #include "remote/RemoteDispatch.h"
+#include "remote/RepaintArea.h"
 #include "shell/ProgramMessages.h"
 
 #include <objbase.h>
@@ -65,16 +66,36 @@ PixelView FrameView(CMemBitmap& frame) {
     return view;
 }
 
+// Only where tiles changed is painted again: stretching the whole frame buffer for
+// every frame would cost the viewer's thread most of its time, and the teacher's
+// input waits behind it.
+void InvalidateChanged(HWND viewer, const std::vector<TileRect>& changed, StretchSizes sizes) {
+    RECT client{};
+    ::GetClientRect(viewer, &client);
+    sizes.windowWidth = client.right - client.left;
+    sizes.windowHeight = client.bottom - client.top;
+    if (!sizes.Valid()) {
+        ::InvalidateRect(viewer, nullptr, FALSE);
+        return;
+    }
+    for (const PaintRect& r : WindowRectsForTiles(changed, sizes)) {
+        const RECT rect{r.left, r.top, r.right, r.bottom};
+        ::InvalidateRect(viewer, &rect, FALSE);
+    }
+}
+
 void ApplyFrame(const DispatchContext& context, CFrameApplier& applier, IImageDecoder& decoder,
                 const CPacket& frame) {
     CRHInfo& info = *context.info;
     const FrameGeometry geometry{info.m_nTileWidth, info.m_nTileHeight,
                                  info.m_rcMonitor.right - info.m_rcMonitor.left};
     if (applier.Prepare(frame, geometry, decoder)) {
+        std::vector<TileRect> changed;
         ::EnterCriticalSection(&info.m_csFrame);
-        applier.PlaceTiles(FrameView(info.m_bmFrame));
+        applier.PlaceTiles(FrameView(info.m_bmFrame), &changed);
+        StretchSizes sizes{info.m_bmFrame.m_nWidth, info.m_bmFrame.m_nHeight, 0, 0};
         ::LeaveCriticalSection(&info.m_csFrame);
-        if (HWND viewer = info.m_hViewWnd.load()) ::InvalidateRect(viewer, nullptr, FALSE);
+        if (HWND viewer = info.m_hViewWnd.load()) InvalidateChanged(viewer, changed, sizes);
     }
     info.m_dtLastRecv = CRHInfo::NowSeconds();
     // Every frame is acknowledged, placed or not, so the lectern PC keeps

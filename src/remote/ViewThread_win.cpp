@@ -3,6 +3,7 @@
 #include "panel/RHInfo_win.h"
 #include "remote/ControlThread_win.h"
 #include "remote/InputQueue.h"
+#include "remote/RepaintArea.h"
 #include "remote/SystemCodes.h"
 #include "resources/resource.h"
 #include "shell/ProgramMessages.h"
@@ -104,10 +105,19 @@ void CUIThreadWnd::OnPaint() {
         ::EnterCriticalSection(&m_info.m_csFrame);
         CMemBitmap& frame = m_info.m_bmFrame;
         if (frame.m_pBits != nullptr && frame.Info() != nullptr) {
+            const StretchSizes sizes{frame.m_nWidth, frame.m_nHeight, int(size.cx), int(size.cy)};
             if (frame.m_nWidth != size.cx || frame.m_nHeight != size.cy)
                 ::SetStretchBltMode(dc, HALFTONE);
-            ::StretchDIBits(dc, 0, 0, size.cx, size.cy, 0, 0, frame.m_nWidth, frame.m_nHeight,
-                            frame.m_pBits, frame.Info(), DIB_RGB_COLORS, SRCCOPY);
+            // Only the part to repaint, widened to the grid where window and frame
+            // pixels line up, so it meets the rest as one stretch would. The bitmap
+            // is bottom-up: source rows count from its last row.
+            const RECT& p = paint.rcPaint;
+            const PaintRect w = AlignToGrid(PaintRect{p.left, p.top, p.right, p.bottom}, sizes);
+            const PaintRect f = FrameRectFor(w, sizes);
+            if (!w.Empty() && !f.Empty())
+                ::StretchDIBits(dc, w.left, w.top, w.right - w.left, w.bottom - w.top, f.left,
+                                frame.m_nHeight - f.bottom, f.right - f.left, f.bottom - f.top,
+                                frame.m_pBits, frame.Info(), DIB_RGB_COLORS, SRCCOPY);
             drawn = true;
         }
         ::LeaveCriticalSection(&m_info.m_csFrame);
