@@ -146,4 +146,43 @@ TEST_F(LecternFixture, ScreenUpFramesAreDecodedAndAcknowledged) {
     EXPECT_EQ(classroom->Recorded().screenUpFrames, 1);
 }
 
+// The acknowledgement schedule a test chooses for screen up: every frame, none, or
+// every Nth frame with that frame's number.
+TEST_F(LecternFixture, ScreenUpAcknowledgementFollowsTheChosenSchedule) {
+    struct Case {
+        int every;
+        std::vector<int32_t> acknowledged;  // of frames 0..5
+    };
+    const Case cases[] = {{1, {0, 1, 2, 3, 4, 5}}, {0, {}}, {3, {2, 5}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "every " << c.every);
+        LecternOptions lectern;
+        lectern.heartbeatMs = 0;
+        lectern.screenUpAckEvery = c.every;
+        Start(lectern);
+        Greet();
+        constexpr int kW = 64, kH = 48;
+        ASSERT_TRUE(pad->Send(std::u16string(kCmdScreenUpParams) + u"64,48,full,resize"));
+        ASSERT_TRUE(pad->Send(std::u16string(kCmdScreenUp) + kArgStart));
+        std::vector<uint8_t> rgb(size_t(kW) * kH * 3, 128);
+        TileGrid grid = TileGrid::ForScreen(kW, kH);
+        CFrameEncoder encoder(FrameEncoderOptions{70, 1, 0, 0});
+        for (int n = 0; n < 6; ++n) {
+            CPacket frame;
+            ASSERT_TRUE(encoder.EncodeFrame(rgb.data(), kW, kH, size_t(kW) * 3, grid, {0}, frame));
+            ASSERT_EQ(frame.m_nFrameNumber, n);
+            ASSERT_TRUE(pad->Send(frame));
+        }
+        ASSERT_TRUE(classroom->Log().WaitForCount(
+            [](const SimEvent& e) { return e.kind == "recv" && e.Int("type") == kPacketFrame; }, 6,
+            kLongWait));
+        std::vector<int32_t> acks;
+        while (auto ack = pad->ReadCommand(
+                   kCmdScreenUpAck, c.acknowledged.size() > acks.size() ? kLongWait : kQuietPeriod))
+            acks.push_back(DecimalPrefix(*ack));
+        EXPECT_EQ(acks, c.acknowledged);
+        EXPECT_EQ(classroom->Recorded().screenUpFrames, 6);
+    }
+}
+
 }  // namespace

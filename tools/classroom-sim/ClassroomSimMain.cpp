@@ -66,6 +66,7 @@ Lectern PC:
                           when something changes (heartbeats go on)
   --omit-tile-size        leave "[RH00007]" out of the screen description
   --reply-to-remote-end   answer "[RC00005]" with "[RH00004]1"
+  --screenup-ack-every N  acknowledge every Nth screen-up frame (default 1; 0: none)
   --reference-png FILE    at exit (and on the input command "png" without a file),
                           write the picture the pad must be showing as PNG
   --misbehave WHAT        none, no-greeting, silent (after the greeting),
@@ -191,6 +192,8 @@ const std::map<std::string, ValueSwitch>& ValueSwitches() {
         {"--version", [](auto& v, int, auto& o) { return o.lectern.version = FromUtf8(v), true; }},
         {"--monitors", [](auto&, int n, auto& o) { return o.lectern.monitorCount = n, true; }},
         {"--heartbeat-ms", [](auto&, int n, auto& o) { return o.lectern.heartbeatMs = n, true; }},
+        {"--screenup-ack-every",
+         [](auto&, int n, auto& o) { return n >= 0 && (o.lectern.screenUpAckEvery = n, true); }},
         {"--frame-interval-ms",
          [](auto&, int n, auto& o) { return o.media.frameIntervalMs = n, true; }},
         {"--in-flight", [](auto&, int n, auto& o) { return o.media.maxInFlight = n, true; }},

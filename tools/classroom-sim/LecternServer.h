@@ -35,6 +35,10 @@ struct LecternOptions {
     // Answers "[RC00005]" with "[RH00004]1" once the stream has stopped, as some lectern
     // programs do.
     bool replyToRemoteEnd = false;
+    // How the pad's screen-up frames are acknowledged ("[RH00002]"): 1 answers every
+    // frame, 0 none (the pad's window then fills), N > 1 only every Nth frame received,
+    // with that frame's number (a lectern PC that falls behind).
+    int screenUpAckEvery = 1;
 
     // The monitors in use (from monitors or monitorCount).
     std::vector<MonitorRect> Monitors() const;

@@ -321,7 +321,9 @@ void CLecternSession::HandleScreenUpFrame(const CPacket& p) {
         m_server.Hooks().screenUpFrame(m_nConn, p);
     else
         m_log.Emit("media_missing", {{"role", kRole}, {"conn", m_nConn}, {"what", "screenup"}});
-    if (!Silent()) SendText(kCmdScreenUpAck + Num(p.m_nFrameNumber));
+    const int every = m_options.screenUpAckEvery;
+    if (!Silent() && every > 0 && r.screenUpFrames % every == 0)
+        SendText(kCmdScreenUpAck + Num(p.m_nFrameNumber));
 }
 
 // Called with the record locked.
