@@ -249,6 +249,13 @@ TEST_F(LecternFixture, KeyMouseTextAndSoundAreRecorded) {
     EXPECT_EQ(r.soundBytes, 300u);
     EXPECT_EQ(r.soundOutside, 2);
     EXPECT_FALSE(r.soundOn);
+    // Only the chunks played are summarised: bytes, peak (0x0707) and no pitch in a
+    // constant signal.
+    EXPECT_EQ(classroom->Log().Count([](const SimEvent& e) {
+        return e.kind == "sound" && e.Int("bytes") == 100 && e.Int("peak") == 0x0707 &&
+               e.Int("hz") == 0;
+    }),
+              3u);
 
     // Each record is an event of its own, with every field.
     auto fieldsOf = [this](const char* kind, std::initializer_list<const char*> keys) {

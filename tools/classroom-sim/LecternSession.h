@@ -39,6 +39,7 @@ class CLecternSession {
     bool HandleRemoteCommand(const std::u16string& code, const std::u16string& args);
     bool HandleSwitchCommand(const std::u16string& code, const std::u16string& args);
     void HandleScreenUpFrame(const CPacket& packet);
+    void LogSound(const CPacket& packet);
     void RemoteStart();
     void RemoteStop();
     void Misbehave();

@@ -1,0 +1,18 @@
+// What the lectern PC can tell about the pad's sound from the bytes it receives: the
+// chunks are 16-bit little-endian mono samples. Enough to check a test tone arrived
+// with its pitch, and that silence arrives as zeros.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct SoundSummary {
+    size_t samples = 0;
+    int peak = 0;           // largest magnitude
+    double dominantHz = 0;  // from zero crossings; 0 for silence
+};
+
+// Summarises the samples of one or more chunks at the given sample rate. An odd last
+// byte is ignored.
+SoundSummary AnalyseSound(const std::vector<uint8_t>& bytes, int sampleRate);
