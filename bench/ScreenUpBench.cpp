@@ -1,9 +1,9 @@
 // The pad's cost of one screen-up capture cycle at 1920 x 1080 (compare every tile,
 // copy, encode, assemble, deflate) with nothing, about a tenth, or all of the tiles
-// changed, against the floor of the same work done bare: a libjpeg-turbo encode of the
-// same strip at quality 70 and zlib level 9 of the same block (with nothing changed,
-// one comparison of the two pictures). Built only where the simulator's media library
-// is, whose decoder checks that the frames rebuild the picture.
+// changed, against the floor of the same work done bare: one read of the picture
+// against the last one sent, a libjpeg-turbo encode of the same strip at quality 70 and
+// zlib level 9 of the same block. Built only where the simulator's media library is,
+// whose decoder checks that the frames rebuild the picture.
 #if __has_include("media/ScreenUpDecoder.h") && __has_include(<turbojpeg.h>)
 #include <benchmark/benchmark.h>
 #include <zlib.h>
@@ -153,8 +153,28 @@ BENCHMARK(BM_ScreenUpCycle)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
 
-// The floor: encode the strip of the changed tiles and deflate its block, nothing else;
-// with nothing changed, compare the two pictures once.
+// The bare read of a picture against the last one sent. When the screen changes the
+// cycles here alternate between two pictures, so three screens' worth of bytes pass
+// through the cache; the pass does the same, over identical bytes so that no
+// comparison stops early.
+class CComparePass {
+  public:
+    CComparePass(const std::vector<uint8_t>& picture, bool alternate)
+        : m_vFirst(picture), m_vSecond(picture), m_vLast(picture), m_bAlternate(alternate) {}
+    int Run() {
+        m_bSecond = m_bAlternate && !m_bSecond;
+        const std::vector<uint8_t>& now = m_bSecond ? m_vSecond : m_vFirst;
+        return std::memcmp(now.data(), m_vLast.data(), now.size());
+    }
+
+  private:
+    std::vector<uint8_t> m_vFirst, m_vSecond, m_vLast;
+    bool m_bAlternate;
+    bool m_bSecond = false;
+};
+
+// The floor: read the picture once, encode the strip of the changed tiles and deflate
+// its block, nothing else.
 void BM_ScreenUpFloor(benchmark::State& state) {
     Pictures pictures = MakePictures(int(state.range(0)));
     const TileGrid grid = ScreenUpGrid(kWidth, kHeight);
@@ -171,14 +191,12 @@ void BM_ScreenUpFloor(benchmark::State& state) {
                 rowBytes);
     const PixelView view{strip.data(), int(tiles.size()) * grid.tileWidth, grid.tileHeight,
                          ptrdiff_t(rowBytes * tiles.size())};
+    CComparePass pass(pictures.a, !tiles.empty());
     CTurboJpegEncoder encoder;
     std::vector<uint8_t> jpeg, block, compressed;
     for (auto _ : state) {
-        if (tiles.empty()) {
-            benchmark::DoNotOptimize(
-                std::memcmp(pictures.a.data(), pictures.b.data(), pictures.a.size()));
-            continue;
-        }
+        benchmark::DoNotOptimize(pass.Run());
+        if (tiles.empty()) continue;
         encoder.EncodeJpeg(view, CScreenUpEngine::kJpegQuality, jpeg);
         block.clear();
         AppendFrameBlock(block, tiles.data(), tiles.size(), jpeg.data(), jpeg.size());

@@ -11,9 +11,9 @@ bool CAckWindow::Admit(int32_t frameNumber) {
     const uint32_t outstanding = m_nLastSent - m_nLastAcknowledged;
     if (outstanding >= kFreeFrames && count - m_nLastSent <= kBlockedSpan) {
         if (m_nBlockedMarker != kNotBlocked) return false;
-        // The one frame more that fills the window. The marker takes the acknowledged
-        // number as it is; should that be -1, the window simply stays open, as the
-        // lectern PC has always seen it behave.
+        // The one frame more that fills the window. The marker keeps the acknowledged
+        // number as it is, so after "[RH00002]-1" the window cannot close (the marker
+        // then reads "not blocked"); the lectern PC never acknowledges -1.
         m_nLastSent = count;
         m_nBlockedMarker = m_nLastAcknowledged;
         return true;
