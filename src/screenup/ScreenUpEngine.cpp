@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 CScreenUpEngine::CScreenUpEngine(int targetWidth, int targetHeight, IImageEncoder& encoder,
@@ -15,41 +16,57 @@ CScreenUpEngine::CScreenUpEngine(int targetWidth, int targetHeight, IImageEncode
       m_nFrameCounter(firstFrameNumber) {
     if (!IsValid()) return;
     m_nTileRowBytes = static_cast<size_t>(m_grid.tileWidth) * PixelView::kBytesPerPixel;
-    m_nTileBytes = m_nTileRowBytes * static_cast<size_t>(m_grid.tileHeight);
+    m_nRowBytes = static_cast<size_t>(m_grid.width) * PixelView::kBytesPerPixel;
     const size_t tiles = static_cast<size_t>(m_grid.Count());
     // Black, as the lectern PC's picture starts.
-    m_vLastSent.assign(tiles * m_nTileBytes, 0);
+    m_vLastSent.assign(m_nRowBytes * static_cast<size_t>(m_grid.height), 0);
     m_vSentOnce.assign(tiles, 0);
+    m_vTileDiffers.assign(tiles, 0);
     m_vSelected.reserve(tiles);
     m_vDiffers.reserve(tiles);
 }
 
 bool CScreenUpEngine::IsValid() const {
+    // The tiling rule always divides the edges exactly; the comparison relies on it.
     return m_grid.IsValid() && m_grid.tileWidth <= kMaxStripWidth &&
-           m_grid.tileHeight <= kMaxStripWidth;
+           m_grid.tileHeight <= kMaxStripWidth &&
+           m_grid.Columns() * m_grid.tileWidth == m_grid.width &&
+           m_grid.Rows() * m_grid.tileHeight == m_grid.height;
 }
 
 size_t CScreenUpEngine::MaxTilesPerFrame() const {
     return IsValid() ? static_cast<size_t>(kMaxStripWidth / m_grid.tileWidth) : 0;
 }
 
-bool CScreenUpEngine::TileDiffers(const PixelView& canvas, int32_t index) const {
-    const int left = m_grid.TileLeft(index);
-    const int top = m_grid.TileTop(index);
-    const uint8_t* sent = LastSent(index);
-    for (int y = 0; y < m_grid.tileHeight; ++y, sent += m_nTileRowBytes) {
-        const uint8_t* now = canvas.Row(top + y) + left * PixelView::kBytesPerPixel;
-        if (std::memcmp(now, sent, m_nTileRowBytes) != 0) return true;
+void CScreenUpEngine::FindChangedTiles(const PixelView& canvas) {
+    const int columns = m_grid.Columns();
+    for (int row = 0; row < m_grid.Rows(); ++row) {
+        uint8_t* differs = m_vTileDiffers.data() + static_cast<size_t>(row) * columns;
+        std::fill(differs, differs + columns, uint8_t{0});
+        int unchanged = columns;
+        const int top = row * m_grid.tileHeight;
+        for (int y = top; y < top + m_grid.tileHeight && unchanged > 0; ++y) {
+            const uint8_t* now = canvas.Row(y);
+            const uint8_t* sent = LastSentRow(y);
+            if (std::memcmp(now, sent, m_nRowBytes) == 0) continue;
+            for (int column = 0; column < columns; ++column) {
+                const size_t at = static_cast<size_t>(column) * m_nTileRowBytes;
+                if (!differs[column] && std::memcmp(now + at, sent + at, m_nTileRowBytes) != 0) {
+                    differs[column] = 1;
+                    --unchanged;
+                }
+            }
+        }
     }
-    return false;
 }
 
 void CScreenUpEngine::SelectTiles(const PixelView& canvas, bool fullRefresh) {
     m_vSelected.clear();
     m_vDiffers.clear();
+    FindChangedTiles(canvas);
     const int32_t count = m_grid.Count();
     for (int32_t index = 0; index < count; ++index) {
-        const bool differs = TileDiffers(canvas, index);
+        const bool differs = m_vTileDiffers[index] != 0;
         if (differs) m_bChangedSinceRefresh = true;
         if (differs || !m_vSentOnce[index] || fullRefresh) {
             m_vSelected.push_back(index);
@@ -97,11 +114,12 @@ void CScreenUpEngine::CopyTiles(const PixelView& canvas, size_t first, size_t co
         const int left = m_grid.TileLeft(index);
         const int top = m_grid.TileTop(index);
         uint8_t* strip = m_vStrip.data() + k * m_nTileRowBytes;
-        uint8_t* sent = m_vDiffers[first + k] ? LastSent(index) : nullptr;
+        const bool changed = m_vDiffers[first + k] != 0;
+        const size_t offset = static_cast<size_t>(left) * PixelView::kBytesPerPixel;
         for (int y = 0; y < m_grid.tileHeight; ++y) {
-            const uint8_t* now = canvas.Row(top + y) + left * PixelView::kBytesPerPixel;
+            const uint8_t* now = canvas.Row(top + y) + offset;
             std::memcpy(strip + y * stripStride, now, m_nTileRowBytes);
-            if (sent != nullptr) std::memcpy(sent + y * m_nTileRowBytes, now, m_nTileRowBytes);
+            if (changed) std::memcpy(LastSentRow(top + y) + offset, now, m_nTileRowBytes);
         }
         // Sent once even if the frame is dropped: the full refresh repairs that.
         m_vSentOnce[index] = 1;

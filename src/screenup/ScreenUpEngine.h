@@ -6,7 +6,9 @@
 //
 // Decisions of our own:
 // - Tiles are compared with the canvas where they lie; a tile's pixels are copied only
-//   into the strip when it is sent and into the last-sent store when it changed.
+//   into the strip when it is sent and into the last-sent picture when it changed. The
+//   last-sent picture has the canvas's layout, so a scan line that did not change at
+//   all is one comparison across every tile of its row.
 // - A JPEG is at most 65,500 pixels wide. When a cycle's tiles make a wider strip (a
 //   4096 x 2160 screen has 512 tiles of 128 x 135), they are shared out evenly over as
 //   few frames as fit, each a complete block with its own number.
@@ -71,16 +73,16 @@ class CScreenUpEngine {
     size_t MaxTilesPerFrame() const;
 
   private:
-    // Whether the tile's pixels on the canvas differ from those last sent.
-    bool TileDiffers(const PixelView& canvas, int32_t index) const;
+    // Marks in m_vTileDiffers the tiles whose pixels on the canvas differ from those
+    // last sent.
+    void FindChangedTiles(const PixelView& canvas);
     void SelectTiles(const PixelView& canvas, bool fullRefresh);
     // Copies the tiles into the strip (and the changed ones into the last-sent store),
     // encodes, assembles and deflates; false when deflating failed.
     bool BuildFrame(const PixelView& canvas, size_t first, size_t count, CPacket& frame);
     void CopyTiles(const PixelView& canvas, size_t first, size_t count);
-    uint8_t* LastSent(int32_t index) { return m_vLastSent.data() + index * m_nTileBytes; }
-    const uint8_t* LastSent(int32_t index) const {
-        return m_vLastSent.data() + index * m_nTileBytes;
+    uint8_t* LastSentRow(int y) {
+        return m_vLastSent.data() + static_cast<size_t>(y) * m_nRowBytes;
     }
 
     TileGrid m_grid;
@@ -89,10 +91,11 @@ class CScreenUpEngine {
     uint32_t m_nCycle = 0;
     bool m_bChangedSinceRefresh = false;
     size_t m_nTileRowBytes = 0;
-    size_t m_nTileBytes = 0;
-    // Every tile's pixels as last sent, tile after tile, each tightly packed row by row.
+    size_t m_nRowBytes = 0;
+    // The picture as last sent, tile by tile, rows of the grid's width tightly packed.
     std::vector<uint8_t> m_vLastSent;
     std::vector<uint8_t> m_vSentOnce;
+    std::vector<uint8_t> m_vTileDiffers;
     // This cycle's selection, in index order, and whether each differed.
     std::vector<int32_t> m_vSelected;
     std::vector<uint8_t> m_vDiffers;

@@ -270,6 +270,42 @@ TEST(ScreenUpEngine, WideStripsAreSplitOverFrames) {
     }
 }
 
+TEST(ScreenUpEngine, OneChangedByteSelectsItsTile) {
+    struct Byte {
+        int x, y, channel;  // channel 3 is the unused fourth byte, compared all the same
+    };
+    struct Case {
+        std::vector<Byte> changes;
+        std::vector<int32_t> tiles;
+    };
+    const std::vector<Case> cases = {
+        {{{0, 0, 0}}, {0}},
+        {{{99, 149, 3}}, {0}},  // the last byte of the first tile
+        {{{100, 0, 0}}, {1}},
+        {{{399, 0, 3}}, {3}},
+        {{{0, 150, 0}}, {4}},
+        {{{250, 299, 1}}, {6}},  // the last scan line
+        {{{399, 299, 3}}, {7}},
+        {{{150, 10, 0}, {350, 10, 2}}, {1, 3}},  // two tiles on one scan line
+        {{{50, 20, 0}, {250, 140, 0}}, {0, 2}},  // on different scan lines of a tile row
+        {{{5, 5, 0}, {5, 200, 0}, {395, 295, 0}}, {0, 4, 7}},
+    };
+    for (const Case& c : cases) {
+        CFakeEncoder encoder;
+        CScreenUpEngine engine(kWidth, kHeight, encoder);
+        Canvas canvas(kWidth, kHeight);
+        CSink sink;
+        engine.RunCycle(canvas.view, sink);
+        for (const Byte& b : c.changes) canvas.view.Row(b.y)[b.x * 4 + b.channel] = 1;
+        engine.RunCycle(canvas.view, sink);
+        ASSERT_EQ(sink.handed.size(), 2u);
+        EXPECT_EQ(sink.handed[1].tiles, c.tiles)
+            << "first change at " << c.changes[0].x << "," << c.changes[0].y;
+        // Sent once, the change is no change any more.
+        EXPECT_EQ(engine.RunCycle(canvas.view, sink), 0);
+    }
+}
+
 TEST(ScreenUpEngine, UnusableSizesMakeNoFrames) {
     CFakeEncoder encoder;
     CSink sink;
