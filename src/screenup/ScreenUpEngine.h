@@ -92,7 +92,7 @@ class CScreenUpEngine {
     bool m_bChangedSinceRefresh = false;
     size_t m_nTileRowBytes = 0;
     size_t m_nRowBytes = 0;
-    // The picture as last sent, tile by tile, rows of the grid's width tightly packed.
+    // The picture as the lectern PC last got it, rows of the grid's width tightly packed.
     std::vector<uint8_t> m_vLastSent;
     std::vector<uint8_t> m_vSentOnce;
     std::vector<uint8_t> m_vTileDiffers;
