@@ -154,15 +154,20 @@ class RemoteTest : public SessionTest {
         return n;
     }
 
-    // Polls what the lectern PC recorded until the predicate holds.
+    // Waits until what the lectern PC recorded satisfies the predicate. Every packet
+    // it takes is logged under the record's lock, so each new event is the moment to
+    // look again.
     bool WaitRecord(const std::function<bool(const LecternRecord&)>& holds, int timeoutMs = 20000) {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!holds(m_classroom->Recorded())) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (;;) {
+            const uint64_t seen = Log().LastSeq();
+            if (holds(m_classroom->Recorded())) return true;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            Log().WaitFor([](const SimEvent&) { return true; }, left, seen);
         }
-        return true;
     }
 
     // Waits for a mouse record of this message at this lectern point.

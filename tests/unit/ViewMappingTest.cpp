@@ -8,22 +8,22 @@
 namespace {
 
 // What the mapping reads of the record (which itself cannot be copied).
-struct ScreenSpec {
+struct ScreenSetup {
     int width, height;
     ScreenRect monitor;
     int originX, originY;
 };
 
-ScreenSpec Screen(int width, int height, ScreenRect monitor, int originX, int originY) {
-    return ScreenSpec{width, height, monitor, originX, originY};
+ScreenSetup Screen(int width, int height, ScreenRect monitor, int originX, int originY) {
+    return ScreenSetup{width, height, monitor, originX, originY};
 }
 
-void Fill(CRemoteScreen& screen, const ScreenSpec& spec) {
-    screen.m_nScreenWidth = spec.width;
-    screen.m_nScreenHeight = spec.height;
-    screen.m_rcMonitor = spec.monitor;
-    screen.m_nOriginX = spec.originX;
-    screen.m_nOriginY = spec.originY;
+void Fill(CRemoteScreen& screen, const ScreenSetup& setup) {
+    screen.m_nScreenWidth = setup.width;
+    screen.m_nScreenHeight = setup.height;
+    screen.m_rcMonitor = setup.monitor;
+    screen.m_nOriginX = setup.originX;
+    screen.m_nOriginY = setup.originY;
 }
 
 }  // namespace
@@ -31,7 +31,7 @@ void Fill(CRemoteScreen& screen, const ScreenSpec& spec) {
 TEST(ViewMappingTest, ScaleAndOffsetsPerView) {
     const struct {
         const char* name;
-        ScreenSpec screen;
+        ScreenSetup screen;
         int view;
         int width, height;
         double scaleX, scaleY;
@@ -62,7 +62,7 @@ TEST(ViewMappingTest, ScaleAndOffsetsPerView) {
 TEST(ViewMappingTest, MapsWindowPoints) {
     const struct {
         const char* name;
-        ScreenSpec screen;
+        ScreenSetup screen;
         int view, width, height;
         int32_t x, y;
         RemotePoint expected;
