@@ -67,6 +67,9 @@ Lectern PC:
   --omit-tile-size        leave "[RH00007]" out of the screen description
   --reply-to-remote-end   answer "[RC00005]" with "[RH00004]1"
   --screenup-ack-every N  acknowledge every Nth screen-up frame (default 1; 0: none)
+  --screenup-ack-delay MS send each screen-up acknowledgement MS milliseconds after
+                          its frame arrived, in order, while reception goes on
+                          (default 0: at once)
   --reference-png FILE    at exit (and on the input command "png" without a file),
                           write the picture the pad must be showing as PNG
   --misbehave WHAT        none, no-greeting, silent (after the greeting),
@@ -103,6 +106,19 @@ Input commands (one per line):
   png                     write the remote-control reference picture to the
                           --reference-png file
   reference-png FILE      write the remote-control reference picture to FILE
+  screenup-stats          event "screenup_stats" (frames, bytes, ms, seconds,
+                          fps_x100, bytes_per_s) over the frames since the last reset,
+                          and the line "screenup-stats frames=.. ms=.. fps=..
+                          bytes_per_s=.." on standard error; the rates count the frames
+                          after the first over the time from the first to the last
+  screenup-stats reset    start a new window (event "screenup_stats_reset")
+  sound-stats             event "sound_stats" (packets, bytes, ms, rate, hz,
+                          min_bytes, max_bytes, zero_chunks) over the sound chunks
+                          since the last reset, and a "sound-stats ..." line on
+                          standard error; rate: samples after the first chunk per
+                          second from the first chunk to the last (0 with fewer than
+                          2), hz: dominant pitch of all samples at 8000 samples/s
+  sound-stats reset       start a new window (event "sound_stats_reset")
   quit                    stop the classroom
 )";
 
@@ -194,6 +210,11 @@ const std::map<std::string, ValueSwitch>& ValueSwitches() {
         {"--heartbeat-ms", [](auto&, int n, auto& o) { return o.lectern.heartbeatMs = n, true; }},
         {"--screenup-ack-every",
          [](auto&, int n, auto& o) { return n >= 0 && (o.lectern.screenUpAckEvery = n, true); }},
+        {"--screenup-ack-delay",
+         [](auto& v, int n, auto& o) {
+             return (o.lectern.screenUpAckDelayMs = n) >= 0 ||
+                    Fail("bad --screenup-ack-delay " + v);
+         }},
         {"--frame-interval-ms",
          [](auto&, int n, auto& o) { return o.media.frameIntervalMs = n, true; }},
         {"--in-flight", [](auto&, int n, auto& o) { return o.media.maxInFlight = n, true; }},
@@ -300,6 +321,8 @@ void RunCommand(const std::string& line, CClassroom& classroom) {
                   << rest << "\n";
     else if (verb == "reference-png")
         WriteReference(rest, classroom);
+    else if (classroom.Lectern().Stats().RunCommand(verb, rest, classroom.Log(), std::cerr))
+        return;
     else if (verb == "quit")
         g_bStop = 1;
     else if (!verb.empty())

@@ -30,6 +30,23 @@
 //   "mouse"          role, conn, message, flags, x, y, wheel (one per type-5 record)
 //   "typed_char"     role, conn, code;  "input_mode_toggle"  role, conn
 //   "frame_lie"      role, conn, frame, lie (a lying remote frame was sent)
+//   "sound"          role, conn, bytes, peak, hz (one per type-11 chunk while sound is on;
+//                    hz at the nominal 8000 samples/s)
+//   "screenup_decoded"  role, conn, frame, result, tiles (N), bytes (deflated size),
+//                    block (uncompressed length), jpeg (L), strip_w, strip_h (of the
+//                    JPEG; 0 when it does not decode), indices ("0,1,2"), decode_us,
+//                    geometry ("ok" when the frame fits the announced size by the
+//                    tiling rule, else the first fault: not-configured, not-frame,
+//                    bad-length, bad-zlib, bad-block, block-length, bad-image,
+//                    strip-width, strip-height, index-range, index-order); frames are
+//                    decoded after they were acknowledged, in arrival order
+//   "screenup_dropped"  role, conn, frame, queued (too many frames waiting to decode)
+//   "screenup_stats" role, frames, bytes, ms, seconds ("1.234"), fps_x100, bytes_per_s
+//                    (input command "screenup-stats"; rates count the frames after
+//                    the first over the time from the first to the last)
+//   "sound_stats"    role, packets, bytes, ms, rate, hz, min_bytes, max_bytes,
+//                    zero_chunks (input command "sound-stats")
+//   "screenup_stats_reset" / "sound_stats_reset"  role (a new window begins)
 //   anything else a part of the classroom finds worth reporting.
 //
 // How other parts of the classroom (media, web servers) report events:

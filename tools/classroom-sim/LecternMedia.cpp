@@ -46,8 +46,12 @@ LecternMediaHooks CLecternMedia::Hooks() {
     h.remoteStop = [this](int conn) { Stop(conn); };
     h.frameAck = [this](int conn, int32_t frame) { Acknowledge(conn, frame); };
     h.monitorChanged = [this](int conn, const LecternScreen& s) { SwitchMonitor(conn, s); };
-    h.screenUpParams = [this](int, int width, int height) { m_screenUp.Configure(width, height); };
-    h.screenUpFrame = [this](int, const CPacket& frame) { Decode(frame); };
+    h.screenUpParams = [this](int conn, int width, int height) {
+        m_screenUpWorker.Configure(conn, width, height);
+    };
+    h.screenUpFrame = [this](int conn, const CPacket& frame) {
+        m_screenUpWorker.Frame(conn, frame);
+    };
     return h;
 }
 
@@ -106,6 +110,7 @@ void CLecternMedia::StopAll() {
         for (auto& [conn, s] : m_streams) conns.push_back(conn);
     }
     for (int conn : conns) Stop(conn);
+    m_screenUpWorker.Stop();
 }
 
 void CLecternMedia::Acknowledge(int conn, int32_t frame) {
@@ -131,14 +136,6 @@ void CLecternMedia::SwitchMonitor(int conn, const LecternScreen& screen) {
         s.screenChanged = true;
     }
     s.wake.notify_all();
-}
-
-void CLecternMedia::Decode(const CPacket& frame) {
-    CScreenUpDecoder::Result r = m_screenUp.Decode(frame);
-    m_log.Emit("screenup_decoded", {{"role", kRole},
-                                    {"frame", frame.m_nFrameNumber},
-                                    {"result", CScreenUpDecoder::ResultName(r)},
-                                    {"tiles", m_screenUp.LastTileCount()}});
 }
 
 void CLecternMedia::Run(Stream& s) {

@@ -12,6 +12,7 @@
 #include "EventLog.h"
 #include "LecternTypes.h"
 #include "media/FrameEncoder.h"
+#include "ScreenUpWorker.h"
 #include "media/ScreenUpDecoder.h"
 
 struct LecternMediaOptions {
@@ -32,7 +33,8 @@ struct LecternMediaOptions {
 
 // Connects the lectern PC to the media parts: an animated synthetic desktop streamed
 // as remote-control frames, paced by the pad's acknowledgements, and the screen-up
-// decoder that rebuilds the pad's screen. One stream per connection.
+// decoder that rebuilds the pad's screen. One stream per connection; the screen-up
+// frames of every connection are decoded in arrival order on one worker thread.
 class CLecternMedia {
   public:
     CLecternMedia(LecternMediaOptions options, CEventLog& log);
@@ -42,7 +44,7 @@ class CLecternMedia {
 
     // The hooks to give the lectern PC; they refer to this object.
     LecternMediaHooks Hooks();
-    // Stops every stream.
+    // Stops every stream, and decodes the screen-up frames still queued.
     void StopAll();
 
     // The pad's screen as rebuilt from screen up.
@@ -62,7 +64,6 @@ class CLecternMedia {
     void Stop(int conn);
     void Acknowledge(int conn, int32_t frame);
     void SwitchMonitor(int conn, const LecternScreen& screen);
-    void Decode(const CPacket& frame);
     void Run(Stream& stream);
     bool SendFrame(Stream& stream, const std::vector<int32_t>& tiles,
                    std::unique_lock<std::mutex>& lock);
@@ -74,6 +75,8 @@ class CLecternMedia {
     std::mutex m_mutex;
     std::map<int, std::unique_ptr<Stream>> m_streams;
     CScreenUpDecoder m_screenUp;
+    // Decodes off the connection's thread; after m_screenUp, which it uses.
+    CScreenUpWorker m_screenUpWorker{m_screenUp, m_log};
     uint64_t m_nStreamsStarted = 0;
 
     // The reference picture (see StreamedPicture), written by the newest stream only.

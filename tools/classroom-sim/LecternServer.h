@@ -11,6 +11,7 @@
 #include "EventLog.h"
 #include "LecternTypes.h"
 #include "TcpListener.h"
+#include "UpStats.h"
 
 class CLecternSession;
 
@@ -39,6 +40,9 @@ struct LecternOptions {
     // frame, 0 none (the pad's window then fills), N > 1 only every Nth frame received,
     // with that frame's number (a lectern PC that falls behind).
     int screenUpAckEvery = 1;
+    // Milliseconds between a screen-up frame's arrival and its acknowledgement; the
+    // acknowledgements keep their order and reception goes on meanwhile. 0: at once.
+    int screenUpAckDelayMs = 0;
 
     // The monitors in use (from monitors or monitorCount).
     std::vector<MonitorRect> Monitors() const;
@@ -77,6 +81,9 @@ class CLecternServer {
     LecternRecord Recorded() const;
     void ResetRecord();
 
+    // Screen-up frames and sound chunks over the current window (see UpStats.h).
+    CUpStats& Stats() { return m_stats; }
+
     // For sessions.
     std::mutex& RecordMutex() const { return m_recordMutex; }
     LecternRecord& RecordUnlocked() { return m_record; }
@@ -90,6 +97,7 @@ class CLecternServer {
     LecternMediaHooks m_hooks;
     mutable std::mutex m_recordMutex;
     LecternRecord m_record;
+    CUpStats m_stats;
     mutable std::mutex m_sessionsMutex;
     std::list<CLecternSession*> m_sessions;
     std::atomic<int> m_nNextConn{1};

@@ -77,9 +77,13 @@ CLecternSession::CLecternSession(CLecternServer& server, CEventLog& log,
       m_options(server.Options()),
       m_log(log),
       m_pConnection(std::move(connection)),
-      m_nConn(conn) {}
+      m_nConn(conn),
+      m_delayedAcks([this](const std::u16string& text) { return SendText(text); }) {}
 
-CLecternSession::~CLecternSession() { StopHeartbeat(); }
+CLecternSession::~CLecternSession() {
+    StopHeartbeat();
+    m_delayedAcks.Stop();
+}
 
 bool CLecternSession::SendPacket(const CPacket& packet) {
     bool ok = m_pConnection->SendFrame(packet);
@@ -101,6 +105,7 @@ void CLecternSession::Run() {
     for (;;) {
         CPacket p;
         if (!ReadFrame(p, *m_pConnection)) break;
+        m_tArrival = std::chrono::steady_clock::now();
         // Logged and handled under the record lock: whoever sees the event and then
         // asks for the record finds the packet's effect in it.
         std::lock_guard<std::mutex> lock(m_server.RecordMutex());
@@ -108,6 +113,7 @@ void CLecternSession::Run() {
         Handle(p);
     }
     StopHeartbeat();
+    m_delayedAcks.Stop();
     std::lock_guard<std::mutex> lock(m_server.RecordMutex());
     if (m_bRemoteOn) RemoteStop();
 }
@@ -218,6 +224,7 @@ void CLecternSession::Handle(const CPacket& p) {
             if (m_bSoundOn) {
                 ++r.soundPackets;
                 r.soundBytes += p.m_vData.size();
+                m_server.Stats().OnSoundChunk(p.m_vData, m_tArrival);
                 LogSound(p);
             } else {
                 ++r.soundOutside;
@@ -329,18 +336,29 @@ void CLecternSession::LogSound(const CPacket& p) {
                          {"hz", int64_t(s.dominantHz + 0.5)}});
 }
 
-// Called with the record locked.
+// Called with the record locked. The acknowledgement goes out (or is scheduled) before
+// the frame is handed over for decoding, so decoding never delays it.
 void CLecternSession::HandleScreenUpFrame(const CPacket& p) {
     LecternRecord& r = m_server.RecordUnlocked();
     ++r.screenUpFrames;
     r.lastScreenUpFrame = p.m_nFrameNumber;
+    m_server.Stats().OnScreenUpFrame(p.m_vData.size(), m_tArrival);
+    const int every = m_options.screenUpAckEvery;
+    if (!Silent() && every > 0 && r.screenUpFrames % every == 0)
+        AcknowledgeScreenUp(p.m_nFrameNumber);
     if (m_server.Hooks().screenUpFrame)
         m_server.Hooks().screenUpFrame(m_nConn, p);
     else
         m_log.Emit("media_missing", {{"role", kRole}, {"conn", m_nConn}, {"what", "screenup"}});
-    const int every = m_options.screenUpAckEvery;
-    if (!Silent() && every > 0 && r.screenUpFrames % every == 0)
-        SendText(kCmdScreenUpAck + Num(p.m_nFrameNumber));
+}
+
+void CLecternSession::AcknowledgeScreenUp(int32_t frame) {
+    const std::u16string ack = kCmdScreenUpAck + Num(frame);
+    if (m_options.screenUpAckDelayMs <= 0) {
+        SendText(ack);
+        return;
+    }
+    m_delayedAcks.Post(m_tArrival + std::chrono::milliseconds(m_options.screenUpAckDelayMs), ack);
 }
 
 // Called with the record locked.

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "DelayedSender.h"
 #include "EventLog.h"
 #include "LecternTypes.h"
 #include "SocketConnection.h"
@@ -39,6 +41,7 @@ class CLecternSession {
     bool HandleRemoteCommand(const std::u16string& code, const std::u16string& args);
     bool HandleSwitchCommand(const std::u16string& code, const std::u16string& args);
     void HandleScreenUpFrame(const CPacket& packet);
+    void AcknowledgeScreenUp(int32_t frame);
     void LogSound(const CPacket& packet);
     void RemoteStart();
     void RemoteStop();
@@ -58,6 +61,10 @@ class CLecternSession {
     bool m_bRemoteOn = false;
     bool m_bScreenUpOn = false;
     bool m_bSoundOn = false;
+    // When the packet being handled was read.
+    std::chrono::steady_clock::time_point m_tArrival;
+    // Late screen-up acknowledgements (--screenup-ack-delay), sent from its own thread.
+    CDelayedSender m_delayedAcks;
     std::thread m_heartbeat;
     std::mutex m_stopMutex;
     std::condition_variable m_stopCv;

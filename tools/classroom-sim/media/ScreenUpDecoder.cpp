@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "remote/FrameBlock.h"
@@ -17,6 +18,29 @@ constexpr int kBytesPerPixel = 3;
 constexpr uint64_t kMaxStripPixels = 64ull * 1024 * 1024;
 
 tjhandle Handle(void* p) { return static_cast<tjhandle>(p); }
+
+// Whether a decoded frame fits the grid, as the pad's tiling rule makes them; the first
+// fault found, in the order a frame is read.
+const char* Geometry(const TileGrid& grid, const CPacket& packet, size_t inflated,
+                     const FrameBlockView& block, const ScreenUpFrameInfo& info, bool haveStrip) {
+    const int64_t announced = packet.m_nUncompressedLength;
+    if (int64_t(block.declaredLength) != announced || int64_t(inflated) != announced)
+        return "block-length";
+    const size_t count = block.indices.size();
+    // A frame without tiles carries no strip either.
+    if (count == 0) return block.imageLength == 0 ? "ok" : "strip-width";
+    if (!haveStrip) return "bad-image";
+    if (uint64_t(info.stripWidth) != uint64_t(count) * uint64_t(grid.tileWidth))
+        return "strip-width";
+    if (info.stripHeight != grid.tileHeight) return "strip-height";
+    for (size_t i = 0; i < count; ++i) {
+        if (block.indices[i] < 0 || block.indices[i] >= grid.Count()) return "index-range";
+    }
+    for (size_t i = 1; i < count; ++i) {
+        if (block.indices[i] <= block.indices[i - 1]) return "index-order";
+    }
+    return "ok";
+}
 
 }  // namespace
 
@@ -37,18 +61,71 @@ void CScreenUpDecoder::Configure(const TileGrid& grid) {
 }
 
 CScreenUpDecoder::Result CScreenUpDecoder::Decode(const CPacket& packet) {
-    if (packet.m_nType != kPacketFrame) return Result::kNotFrame;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_grid.IsValid()) return Result::kNotConfigured;
+    return Decode(packet, nullptr);
+}
+
+CScreenUpDecoder::Result CScreenUpDecoder::Decode(const CPacket& packet, ScreenUpFrameInfo* info) {
+    const auto start = std::chrono::steady_clock::now();
+    ScreenUpFrameInfo local;
+    ScreenUpFrameInfo& out = info ? *info : local;
+    out = ScreenUpFrameInfo();
+    out.compressedBytes = packet.m_vData.size();
+    out.blockLength = packet.m_nUncompressedLength;
+    Result result;
+    {
+        std::lock_guard<std::mutex> lock(m_decodeMutex);
+        result = DecodeLocked(packet, out);
+    }
+    out.decodeMicros = std::chrono::duration_cast<std::chrono::microseconds>(
+                           std::chrono::steady_clock::now() - start)
+                           .count();
+    return result;
+}
+
+// Called with the decode lock held; takes the picture's lock only to read the grid and
+// to place the tiles.
+CScreenUpDecoder::Result CScreenUpDecoder::DecodeLocked(const CPacket& packet,
+                                                        ScreenUpFrameInfo& info) {
+    if (packet.m_nType != kPacketFrame) {
+        info.geometry = "not-frame";
+        return Result::kNotFrame;
+    }
+    TileGrid grid;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        grid = m_grid;
+    }
+    if (!grid.IsValid()) {
+        info.geometry = "not-configured";
+        return Result::kNotConfigured;
+    }
     const Result inflated = Inflate(packet);
-    if (inflated != Result::kOk) return inflated;
+    if (inflated != Result::kOk) {
+        info.geometry = inflated == Result::kBadLength ? "bad-length" : "bad-zlib";
+        return inflated;
+    }
     FrameBlockView block;
-    if (!ParseFrameBlock(m_vBlock.data(), m_vBlock.size(), block)) return Result::kBadBlock;
+    if (!ParseFrameBlock(m_vBlock.data(), m_vBlock.size(), block)) {
+        info.geometry = "bad-block";
+        return Result::kBadBlock;
+    }
     const bool haveStrip = block.indices.empty() || DecodeStrip(block.image, block.imageLength);
-    PlaceTiles(block.indices, haveStrip);
-    ++m_nFrames;
-    m_nLastFrame = packet.m_nFrameNumber;
-    m_nLastTiles = block.indices.size();
+    info.imageBytes = block.imageLength;
+    info.stripWidth = m_nStripWidth;
+    info.stripHeight = m_nStripHeight;
+    info.indices = block.indices;
+    info.geometry = Geometry(grid, packet, m_vBlock.size(), block, info, haveStrip);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // A new size announced while this frame was decoded: the frame was made for the
+        // old one, so it places nothing on the new picture.
+        if (m_grid.width == grid.width && m_grid.height == grid.height &&
+            m_grid.tileWidth == grid.tileWidth && m_grid.tileHeight == grid.tileHeight)
+            PlaceTiles(grid, block.indices, haveStrip);
+        ++m_nFrames;
+        m_nLastFrame = packet.m_nFrameNumber;
+        m_nLastTiles = block.indices.size();
+    }
     return haveStrip ? Result::kOk : Result::kBadImage;
 }
 
@@ -86,20 +163,22 @@ bool CScreenUpDecoder::DecodeStrip(const uint8_t* image, size_t length) {
     return true;
 }
 
-void CScreenUpDecoder::PlaceTiles(const std::vector<int32_t>& indices, bool haveStrip) {
-    const size_t pictureStride = size_t(m_grid.width) * kBytesPerPixel;
+// Called with both locks held.
+void CScreenUpDecoder::PlaceTiles(const TileGrid& grid, const std::vector<int32_t>& indices,
+                                  bool haveStrip) {
+    const size_t pictureStride = size_t(grid.width) * kBytesPerPixel;
     const size_t stripStride = size_t(m_nStripWidth) * kBytesPerPixel;
     for (size_t i = 0; i < indices.size(); ++i) {
         const int32_t index = indices[i];
-        if (index < 0 || index >= m_grid.Count()) {
+        if (index < 0 || index >= grid.Count()) {
             ++m_nClipped;
             continue;
         }
-        const int left = m_grid.TileLeft(index);
-        const int top = m_grid.TileTop(index);
-        const int width = std::min(m_grid.tileWidth, m_grid.width - left);
-        const int height = std::min(m_grid.tileHeight, m_grid.height - top);
-        const int stripX = int(i) * m_grid.tileWidth;
+        const int left = grid.TileLeft(index);
+        const int top = grid.TileTop(index);
+        const int width = std::min(grid.tileWidth, grid.width - left);
+        const int height = std::min(grid.tileHeight, grid.height - top);
+        const int stripX = int(i) * grid.tileWidth;
         for (int y = 0; y < height; ++y) {
             uint8_t* to = &m_vPicture[pictureStride * (top + y) + size_t(left) * kBytesPerPixel];
             // What the strip does not cover (or a strip that did not decode) is black.
@@ -150,6 +229,15 @@ bool CScreenUpDecoder::WritePng(const std::string& path) const {
     if (m_vPicture.empty()) return false;
     return WritePngFile(path, m_vPicture.data(), m_grid.width, m_grid.height,
                         size_t(m_grid.width) * kBytesPerPixel);
+}
+
+std::string CScreenUpDecoder::IndicesText(const std::vector<int32_t>& indices) {
+    std::string text;
+    for (size_t i = 0; i < indices.size(); ++i) {
+        if (i > 0) text += ',';
+        text += std::to_string(indices[i]);
+    }
+    return text;
 }
 
 const char* CScreenUpDecoder::ResultName(Result result) {

@@ -16,3 +16,20 @@ struct SoundSummary {
 // Summarises the samples of one or more chunks at the given sample rate. An odd last
 // byte is ignored.
 SoundSummary AnalyseSound(const std::vector<uint8_t>& bytes, int sampleRate);
+
+// The same summary over many chunks without keeping their samples: the chunks count
+// as one signal, so a tone split across chunks keeps its pitch. An odd last byte of a
+// chunk is ignored. Not thread-safe.
+class CSoundAccumulator {
+  public:
+    void Add(const uint8_t* bytes, size_t size);
+    void Add(const std::vector<uint8_t>& bytes) { Add(bytes.data(), bytes.size()); }
+    SoundSummary Summary(int sampleRate) const;
+    void Reset() { *this = CSoundAccumulator(); }
+
+  private:
+    size_t m_nSamples = 0;
+    size_t m_nCrossings = 0;
+    int m_nPeak = 0;
+    bool m_bWasNegative = false;
+};
