@@ -109,6 +109,8 @@ CScreenUpDecoder::Result CScreenUpDecoder::DecodeLocked(const CPacket& packet,
         info.geometry = "bad-block";
         return Result::kBadBlock;
     }
+    // A frame without tiles has no strip: nothing of the last one may show through.
+    m_nStripWidth = m_nStripHeight = 0;
     const bool haveStrip = block.indices.empty() || DecodeStrip(block.image, block.imageLength);
     info.imageBytes = block.imageLength;
     info.stripWidth = m_nStripWidth;
