@@ -34,6 +34,7 @@ inline constexpr unsigned kWmThreadStart = 33068;  // control and viewer threads
 
 // ---- messages to the main dialog
 inline constexpr unsigned kWmSendSoundPacket = 32873;    // sound capture: send this packet
+inline constexpr unsigned kWmSoundUpFailed = 32874;      // sound capture failed; wParam: generation
 inline constexpr unsigned kWmSendFramePacket = 32875;    // screen-up capture: send this packet
 inline constexpr unsigned kWmSendPacketRequest = 32977;  // wParam: heap CPacket, sent and freed
 inline constexpr unsigned kWmSocketHandedBack = 33069;   // lParam: the lent socket handle

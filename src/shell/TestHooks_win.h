@@ -3,5 +3,12 @@
 #pragma once
 
 #include "framework/Afx_win.h"
+#include "soundup/AudioSource.h"
+
+#include <memory>
 
 void TestHookMainDialogShown(HWND dialog);
+// The sound-up capture source to use instead of the default device's loopback, or null
+// for the device. The test build gives a test tone (CToneSource) when the environment
+// variable TAVREL_TEST_TONE holds its frequency in Hz, e.g. "440".
+std::unique_ptr<IAudioSource> TestHookSoundSource();
