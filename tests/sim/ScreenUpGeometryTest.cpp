@@ -20,6 +20,13 @@ CPacket WithLength(CPacket packet, int32_t uncompressedLength) {
     return packet;
 }
 
+// Bytes after the strip, counted in the block's length field (and so in the packet's).
+std::vector<uint8_t> WithTrailingBytes(std::vector<uint8_t> block, uint32_t count) {
+    block.resize(block.size() + count, 0);
+    PutU32At(block.data(), uint32_t(block.size()));
+    return block;
+}
+
 struct Size {
     int width, height;
     int tileWidth, tileHeight;  // what the tiling rule gives
@@ -92,6 +99,7 @@ TEST(ScreenUpGeometry, EachFaultIsNamed) {
         {"index-order", Pack(Block({4, 4}, two.jpeg), 1), R::kOk, true},
         {"block-length", Pack(Block({0, 1}, two.jpeg, 4), 1), R::kOk, true},
         {"block-length", Pack(Block({0, 1}, two.jpeg), 1, 8), R::kOk, true},
+        {"block-length", Pack(WithTrailingBytes(Block({0, 1}, two.jpeg), 4), 1), R::kOk, true},
         {"bad-image", Pack(Block({0}, garbage), 1), R::kBadImage, true},
         {"bad-zlib", Pack(Block({0, 1}, two.jpeg), 1, -8), R::kBadZlib, true},
         {"bad-block", Pack(std::vector<uint8_t>(6, 1), 1), R::kBadBlock, true},

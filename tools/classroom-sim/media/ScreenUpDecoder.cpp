@@ -24,9 +24,13 @@ tjhandle Handle(void* p) { return static_cast<tjhandle>(p); }
 const char* Geometry(const TileGrid& grid, const CPacket& packet, size_t inflated,
                      const FrameBlockView& block, const ScreenUpFrameInfo& info, bool haveStrip) {
     const int64_t announced = packet.m_nUncompressedLength;
-    if (int64_t(block.declaredLength) != announced || int64_t(inflated) != announced)
-        return "block-length";
     const size_t count = block.indices.size();
+    // Every length must agree, down to the block's own: no bytes after the strip.
+    const uint64_t parts = kFrameBlockFixedBytes + kFrameBlockIndexBytes * uint64_t(count) +
+                           uint64_t(block.imageLength);
+    if (int64_t(block.declaredLength) != announced || int64_t(inflated) != announced ||
+        parts != uint64_t(inflated))
+        return "block-length";
     // A frame without tiles carries no strip either.
     if (count == 0) return block.imageLength == 0 ? "ok" : "strip-width";
     if (!haveStrip) return "bad-image";
