@@ -4,7 +4,9 @@
 #include "panel/TavrelDlg_win.h"
 #include "protocol/PeerContract.h"
 #include "protocol/TextCommand.h"
+#include "protocol/Packet.h"
 #include "remote/RemoteLauncher_win.h"
+#include "screenup/ScreenUpLauncher_win.h"
 
 #include "shell/ProgramMessages.h"
 #include "shell/PumpMessages_win.h"
@@ -18,6 +20,8 @@ namespace {
 constexpr DWORD kRemotePauseMs = 2000;
 constexpr DWORD kScreenUpPauseMs = 2000;
 constexpr DWORD kTabTipRestartPauseMs = 500;
+// How long a switch-on or a display change waits for the last capture thread to end.
+constexpr DWORD kCaptureJoinMs = 3000;
 
 constexpr wchar_t kOpenVerb[] = L"open";
 constexpr wchar_t kTaskKill[] = L"taskkill";
@@ -71,9 +75,46 @@ bool CTavrelDlg::StopRemoteViewer() {
     return true;
 }
 
-bool CTavrelDlg::StartScreenUp() { return NotAvailableYet(L"screen up"); }
+bool CTavrelDlg::StartScreenUp() {
+    if (!m_pScreenUp) return false;
+    // A thread of an earlier switch-on still finishing its cycle ends first, so that
+    // only one thread ever sends.
+    m_pScreenUp->WaitForThreads(kCaptureJoinMs, true);
+    SendScreenUpParameters();
+    m_pSession->ResetScreenUpWindow();
+    OnSendPacket(MakeCommand(kCmdScreenUp, {kArgStart}));
+    g_bScreenUp = true;
+    if (!StartCaptureThread(0)) {
+        // Nothing will come: the lectern PC is told so at once.
+        g_bScreenUp = false;
+        OnSendPacket(MakeCommand(kCmdScreenUp, {kArgStop}));
+        return false;
+    }
+    return true;
+}
 
-bool CTavrelDlg::StopScreenUp() { return NotAvailableYet(L"screen up"); }
+bool CTavrelDlg::StopScreenUp() {
+    OnSendPacket(MakeCommand(kCmdScreenUp, {kArgStop}));
+    g_bScreenUp = false;
+    if (m_pScreenUp) m_pScreenUp->Stop();
+    return true;
+}
+
+bool CTavrelDlg::StartCaptureThread(uint32_t firstFrame) {
+    return m_pScreenUp->Start(m_hWnd, g_bScreenUp, ::GetSystemMetrics(SM_CXSCREEN),
+                              ::GetSystemMetrics(SM_CYSCREEN), firstFrame);
+}
+
+LRESULT CTavrelDlg::OnFramePacket(WPARAM wParam, LPARAM lParam) {
+    const auto* frame = reinterpret_cast<const CPacket*>(wParam);
+    // A frame finished after the switch-off, or by a thread that a newer one replaced,
+    // stays on the pad.
+    if (frame == nullptr || !g_bScreenUp || !m_pScreenUp ||
+        !m_pScreenUp->IsCurrent(CScreenUpLauncher::GenerationOf(lParam))) {
+        return 0;
+    }
+    return m_pSession->SendScreenUpFrame(*frame) ? 1 : 0;
+}
 
 void CTavrelDlg::SendScreenUpParameters() {
     const std::u16string width = DecimalText(::GetSystemMetrics(SM_CXSCREEN));
@@ -83,7 +124,19 @@ void CTavrelDlg::SendScreenUpParameters() {
 }
 
 void CTavrelDlg::RestartScreenUpForDisplay() {
-    if (g_bScreenUp) NotAvailableYet(L"screen up");
+    if (!g_bScreenUp || !m_pScreenUp) return;
+    // The new grid needs a new thread; the frame numbers and the acknowledgement
+    // window go on as they were.
+    g_bScreenUp = false;
+    m_pScreenUp->Stop();
+    m_pScreenUp->WaitForThreads(kCaptureJoinMs, true);
+    g_bScreenUp = true;
+    if (!StartCaptureThread(m_pScreenUp->FrameCounter())) {
+        g_bScreenUp = false;
+        OnSendPacket(MakeCommand(kCmdScreenUp, {kArgStop}));
+        m_btnScreenUp.SetCheck(BST_UNCHECKED);
+        m_btnScreenUp.Invalidate(FALSE);
+    }
 }
 
 bool CTavrelDlg::ToggleSoundUp() { return NotAvailableYet(L"sound up"); }

@@ -5,6 +5,7 @@
 
 #include "protocol/Packet.h"
 #include "remote/RemoteLauncher_win.h"
+#include "screenup/ScreenUpLauncher_win.h"
 #include "resources/resource.h"
 #include "shell/Language_win.h"
 #include "shell/PrivateAddress_win.h"
@@ -21,6 +22,8 @@ namespace {
 constexpr DWORD kViewerClosePauseMs = 1000;
 // How long the dialog's end waits for the remote session's threads.
 constexpr DWORD kRemoteJoinMs = 5000;
+// How long the dialog's end waits for the capture threads.
+constexpr DWORD kCaptureJoinMs = 3000;
 
 }  // namespace
 
@@ -84,6 +87,7 @@ void CTavrelDlg::CreateSession() {
     m_pSessionHost = std::make_unique<CTavrelDlgSessionHost>(*this);
     m_pSession = std::make_unique<CTavrelSession>(*m_pSessionHost, m_info);
     m_pRemote = std::make_unique<CRemoteLauncher>(m_info);
+    m_pScreenUp = std::make_unique<CScreenUpLauncher>();
 }
 
 void CTavrelDlg::OnSendPacket(const std::u16string& text) { m_pSession->SendCommand(text); }
@@ -200,6 +204,9 @@ BOOL CTavrelDlg::OnSessionMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         case kWmRemoteConnectionLost:
             m_pSession->OnRemoteConnectionLost();
             return TRUE;
+        case kWmSendFramePacket:
+            result = OnFramePacket(wParam, lParam);
+            return TRUE;
         case WM_TIMER:
             return m_pSession->OnTimer(static_cast<unsigned>(wParam)) ? TRUE : FALSE;
         default:
@@ -238,6 +245,10 @@ void CTavrelDlg::OnSessionDestroy() {
     ::KillTimer(m_hWnd, kTimerLecternTimeout);
     ::KillTimer(m_hWnd, kTimerKeepAlive);
     ::KillTimer(m_hWnd, kTimerRelayTimeout);
+    // The capture threads know the dialog by its window only, and end before it goes;
+    // a frame they hand over meanwhile is dropped.
+    g_bScreenUp = false;
+    if (m_pScreenUp) m_pScreenUp->EndAndJoin(kCaptureJoinMs);
     // The remote session's threads end before the record they share goes.
     if (m_pRemote) m_pRemote->EndAndJoin(kRemoteJoinMs);
     if (m_pLoadingDlg != nullptr) {

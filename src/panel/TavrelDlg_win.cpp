@@ -1,5 +1,6 @@
 #include "panel/TavrelDlg_win.h"
 #include "remote/RemoteLauncher_win.h"
+#include "screenup/ScreenUpLauncher_win.h"
 
 #include "login/LoginDlg_win.h"
 #include "panel/PanelGeometry.h"

@@ -25,6 +25,7 @@ class CLoadingDlg;
 class CPacket;
 class CGdiPlusSession;
 class CRemoteLauncher;
+class CScreenUpLauncher;
 
 // Set while screen up or sound up runs; polled by their capture threads.
 extern std::atomic<bool> g_bScreenUp;
@@ -74,6 +75,8 @@ class CTavrelDlg : public CDialogEx {
     std::unique_ptr<CTavrelSession> m_pSession;
     // The remote-control session's threads; made with the session.
     std::unique_ptr<CRemoteLauncher> m_pRemote;
+    // The screen-up capture threads.
+    std::unique_ptr<CScreenUpLauncher> m_pScreenUp;
 
     // The session's window messages (socket notices, the remote session's requests and
     // the timers 3, 6 and 7); TRUE when the message was one of them.
@@ -114,6 +117,8 @@ class CTavrelDlg : public CDialogEx {
     void RestartScreenUpForDisplay();
     bool ToggleSoundUp();
     bool OpenNoteTool();
+    // Message 32875 from a capture thread: 1 when the frame was sent, 0 when dropped.
+    LRESULT OnFramePacket(WPARAM wParam, LPARAM lParam);
 
     // GDI+ for the whole program, started in OnInitDialog and shut down last on destroy.
     std::unique_ptr<CGdiPlusSession> m_pGdiPlus;
@@ -182,4 +187,5 @@ class CTavrelDlg : public CDialogEx {
     void ShowRefusal(unsigned text, unsigned secondText);
     void PauseButton(CImageButton& button, DWORD milliseconds);
     void RunTouchKeyboard();
+    bool StartCaptureThread(uint32_t firstFrame);
 };

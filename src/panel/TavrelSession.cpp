@@ -55,11 +55,18 @@ void CTavrelSession::TakeLogin(const LoginOutcome& outcome) {
 
 void CTavrelSession::SendCommand(const std::u16string& text) { SendPacket(CPacket(text)); }
 
-void CTavrelSession::SendPacket(const CPacket& packet) {
+bool CTavrelSession::SendPacket(const CPacket& packet) {
     // Until the lectern PC has spoken, and while the connection is lent to a remote
     // session, there is nobody on this connection to send to.
-    if (!m_bTeacherLinked || !m_host.LecternLink().IsOpen()) return;
-    SendToLectern(packet);
+    if (!m_bTeacherLinked || !m_host.LecternLink().IsOpen()) return false;
+    return SendToLectern(packet);
+}
+
+bool CTavrelSession::SendScreenUpFrame(const CPacket& frame) {
+    // The window counts a frame it lets through as sent even when there is no
+    // connection to send it on, as the capture cannot tell the difference.
+    if (!m_screenUpWindow.Admit(frame.m_nFrameNumber)) return false;
+    return SendPacket(frame);
 }
 
 void CTavrelSession::SendPanelCommand(const std::u16string& text) {
@@ -71,11 +78,13 @@ void CTavrelSession::SendPanelCommand(const std::u16string& text) {
     if (m_pRemoteSender->IsOpen()) m_pRemoteSender->Send(CPacket(text));
 }
 
-void CTavrelSession::SendToLectern(const CPacket& packet) {
+bool CTavrelSession::SendToLectern(const CPacket& packet) {
     // A frame that could not be written closed the connection, and a closed connection
     // reports nothing more: without this the pad would sit on a dead connection. The
     // ending is posted, so a handler that is halfway through its answers finishes first.
-    if (!m_host.LecternLink().Send(packet) && !m_bEnding) m_host.PostConnectionLost();
+    if (m_host.LecternLink().Send(packet)) return true;
+    if (!m_bEnding) m_host.PostConnectionLost();
+    return false;
 }
 
 // ---------------------------------------------------------------- endings
@@ -305,8 +314,7 @@ void CTavrelSession::DispatchTeacherPacket(const CPacket& packet) {
     } else if (code == kCmdBroadcastState) {
         m_host.SetButtonCheck(tavrel::kIdBroadcast, StateReportIsOn(arguments));
     } else if (code == kCmdScreenUpAck) {
-        m_nScreenUpLastAck = ParseAcknowledgedFrame(arguments);
-        m_nScreenUpBlocked = -1;
+        m_screenUpWindow.OnAcknowledged(ParseAcknowledgedFrame(arguments));
     }
     // "[MV00001]", "[MV00002]", "[RH00005]" and unknown codes: nothing to do.
 }

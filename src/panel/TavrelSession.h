@@ -11,6 +11,7 @@
 
 #include "panel/RemoteScreen.h"
 #include "panel/SessionHost.h"
+#include "screenup/AckWindow.h"
 
 #include <string>
 
@@ -46,8 +47,14 @@ class CTavrelSession {
     // Sends one command on the session's own connection once the lectern PC has
     // spoken; dropped before that and while the connection is lent to remote control.
     void SendCommand(const std::u16string& text);
-    // The same rule for a packet handed over by another window of the program.
-    void SendPacket(const CPacket& packet);
+    // The same rule for a packet handed over by another window of the program; true
+    // when it was written to the connection.
+    bool SendPacket(const CPacket& packet);
+    // A screen-up frame from the capture thread: the acknowledgement window decides
+    // whether it goes, then SendPacket's rule. True only when it was written.
+    bool SendScreenUpFrame(const CPacket& frame);
+    // Screen up starts: nothing sent, nothing acknowledged.
+    void ResetScreenUpWindow() { m_screenUpWindow.Reset(); }
     // A command of the panel: while remote control holds the connection it goes
     // through the remote session's sender, otherwise as SendCommand.
     void SendPanelCommand(const std::u16string& text);
@@ -66,10 +73,8 @@ class CTavrelSession {
     const std::u16string& RelayIp() const { return m_strRsIp; }
     const std::u16string& RelayPort() const { return m_strRsPort; }
 
-    // The screen-up acknowledgement window: the last frame the lectern PC confirmed,
-    // and the frame the sender stopped at for want of a confirmation (-1: none).
-    int m_nScreenUpLastAck = 0;
-    int m_nScreenUpBlocked = -1;
+    // How many screen-up frames may travel before "[RH00002]" confirms them.
+    const CAckWindow& ScreenUpWindow() const { return m_screenUpWindow; }
 
   private:
     void StartRelayConnection();
@@ -83,7 +88,7 @@ class CTavrelSession {
     void RefuseMalformed();
     void EndWithMessage(const std::u16string& text);
     void EndSession();
-    void SendToLectern(const CPacket& packet);
+    bool SendToLectern(const CPacket& packet);
 
     // The lectern PC's commands while no remote-control session holds the connection.
     void DispatchTeacherPacket(const CPacket& packet);
@@ -97,6 +102,7 @@ class CTavrelSession {
     ISessionHost& m_host;
     CRemoteScreen& m_screen;
     IPacketSender* m_pRemoteSender = nullptr;
+    CAckWindow m_screenUpWindow;
 
     std::u16string m_strTeacherId;
     std::u16string m_strRsIp;

@@ -120,9 +120,26 @@ std::string WinBinDir() { return std::string(TAVREL_WIN_BUILD_DIR) + "/bin"; }
 std::string WinCrashTestDir() { return std::string(TAVREL_WIN_BUILD_DIR) + "/crashtest"; }
 // A run beside another one needs a prefix of its own: each run stops its Wine server
 // at the end, and a prefix's virtual desktop lives on the display of whoever started it.
+// The screen of another size has its own prefix too, as the virtual desktop's size is
+// a setting of the prefix.
 std::string WinePrefix() {
     const char* own = std::getenv("TAVREL_E2E_WINEPREFIX");
-    return own != nullptr && *own != '\0' ? own : SourceDir() + "/build/wineprefix-e2e";
+    if (own != nullptr && *own != '\0') return own;
+    const std::string size = ScreenSize();
+    return SourceDir() + "/build/wineprefix-e2e" + (size == kDefaultScreen ? "" : "-" + size);
+}
+
+std::string ScreenSize() {
+    const char* size = std::getenv("TAVREL_E2E_SCREEN");
+    return size != nullptr && *size != '\0' ? size : kDefaultScreen;
+}
+
+int ScreenWidth() { return std::atoi(ScreenSize().c_str()); }
+
+int ScreenHeight() {
+    const std::string size = ScreenSize();
+    const size_t x = size.find('x');
+    return x == std::string::npos ? 0 : std::atoi(size.c_str() + x + 1);
 }
 std::string OutDir() { return SourceDir() + "/out/e2e"; }
 
@@ -217,6 +234,12 @@ class WineEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
         // -displayfd lets the server pick a free display and tell us which.
+        // A prefix for another screen size is made on first use (scripts/setup makes
+        // the usual ones beforehand).
+        const std::string make = "'" + SourceDir() + "/scripts/wine-prefix' '" + WinePrefix() +
+                                 "' '" + ScreenSize() + "' >/dev/null 2>&1";
+        ASSERT_EQ(std::system(make.c_str()), 0) << "no Wine prefix";
+        const std::string screen = ScreenSize() + "x24";
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         m_xvfb = fork();
@@ -224,7 +247,7 @@ class WineEnvironment : public ::testing::Environment {
             setpgid(0, 0);
             close(fds[0]);
             std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
                    "-nolisten", "tcp", static_cast<char*>(nullptr));
             _exit(127);
         }

@@ -47,6 +47,12 @@ std::string WinBinDir();        // build/win32/bin: the shipped program
 std::string WinCrashTestDir();  // build/win32/crashtest: the build with test hooks
 std::string WinePrefix();
 std::string OutDir();  // out/e2e, for screenshots
+// The test screen: TAVREL_E2E_SCREEN ("1920x1080"), 1024 x 768 when not given. The
+// virtual screen, the Wine desktop and the prefix follow it.
+constexpr char kDefaultScreen[] = "1024x768";
+std::string ScreenSize();
+int ScreenWidth();
+int ScreenHeight();
 
 // Runs a Windows program under Wine to its end.
 RunResult RunWine(const std::vector<std::string>& argv, const std::string& cwd,

@@ -42,6 +42,8 @@ constexpr int kKeyboardButton = IDC_TOUCH_KEYBOARD;
 constexpr int kMonitorButton = IDC_CHANGE_MONITOR;
 constexpr int kStudentTouchButton = IDC_STUDENT_TOUCH;
 constexpr int kBroadcastButton = IDC_BROADCAST;
+constexpr int kScreenUpButton = IDC_SCREEN_UP;
+constexpr int kSoundUpButton = IDC_SOUND_UP;
 constexpr int kAboutCommand = IDM_ABOUTBOX;
 
 // Texts of the string table.
@@ -52,6 +54,10 @@ constexpr char kTextTeacherUnreachable[] =
     "Vantor Teacher와 접속이 되지 않습니다.\nWi-Fi에 정상연결되어 있는지 확인해 주세요.";
 constexpr char kTextCheckWifi[] = "WiFi에 정상 연결되었는지 확인 후 다시 실행해주세요.";
 constexpr char kTextInvalidData[] = "잘못된 정보가 수신되었습니다.";
+constexpr char kTextRemoteDeniedScreenUp[] =
+    "화면 올림 상태에서는 원격제어가 불가능합니다.\n화면 올림을 중단한 후 실행해 주세요.";
+constexpr char kTextScreenUpDeniedRemote[] =
+    "원격 제어 상태에서는 화면올림이 불가능합니다.\n원격 제어를 종료한 후 실행해 주세요.";
 constexpr char kTextRemoteOnly[] = "원격 제어 상태일때 사용 가능한 기능입니다.";
 constexpr char kTextConfirmExit[] = "Vantor Tavrel을 종료하시겠습니까?";
 constexpr char kTextIdEmpty[] = "선생님 ID를 입력해 주세요.";

@@ -48,6 +48,16 @@ inline WindowInfo Info(const std::string& hwnd) {
     return w;
 }
 
+// The normalised RMSE ImageMagick reports for two pictures of one size, or a negative
+// value when they could not be compared.
+inline double PictureDifference(const std::string& a, const std::string& b) {
+    const std::string command =
+        "compare -metric RMSE '" + a + "' '" + b + "' null: 2>&1 | sed -n 's/.*(\\(.*\\)).*/\\1/p'";
+    RunResult r = e2e::RunTool({"sh", "-c", command});
+    if (r.out.empty()) return -1;
+    return std::stod(r.out);
+}
+
 // Runs xdotool on the test display: real X input that Wine turns into window messages.
 inline void Xdo(const std::vector<std::string>& args) {
     std::vector<std::string> argv{"xdotool"};

@@ -23,15 +23,6 @@ constexpr double kPictureTolerance = 0.06;
 // The panel stays topmost at the top right; only the part left of it is compared.
 constexpr char kComparedArea[] = "840x768+0+0";
 
-// The normalised RMSE ImageMagick reports, or a negative value when it failed.
-double PictureDifference(const std::string& a, const std::string& b) {
-    const std::string command =
-        "compare -metric RMSE '" + a + "' '" + b + "' null: 2>&1 | sed -n 's/.*(\\(.*\\)).*/\\1/p'";
-    RunResult r = e2e::RunTool({"sh", "-c", command});
-    if (r.out.empty()) return -1;
-    return std::stod(r.out);
-}
-
 // Scales the lectern's picture to the pad's screen and cuts the compared area.
 bool Prepare(const std::string& in, const std::string& out, bool scale) {
     std::vector<std::string> argv{"convert", in};

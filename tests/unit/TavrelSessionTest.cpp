@@ -368,8 +368,8 @@ TEST_F(SessionTest, ReportsReachTheRecordAndTheButtons) {
     EXPECT_EQ(screen.m_nOriginY, -40);
     EXPECT_TRUE(host.checks.at(tavrel::kIdStudentTouch));
     EXPECT_FALSE(host.checks.at(tavrel::kIdBroadcast)) << "only 1 means on";
-    EXPECT_EQ(session.m_nScreenUpLastAck, 42);
-    EXPECT_EQ(session.m_nScreenUpBlocked, -1);
+    EXPECT_EQ(session.ScreenUpWindow().LastAcknowledged(), 42u);
+    EXPECT_FALSE(session.ScreenUpWindow().Blocked());
     EXPECT_EQ(screen.m_strPeerVersion, u"3.0.1.1004");
     EXPECT_TRUE(host.messages.empty());
 }
@@ -419,3 +419,37 @@ TEST_F(SessionTest, SendThatLosesTheConnectionPostsTheEnding) {
 }
 
 }  // namespace
+
+// Screen-up frames pass the acknowledgement window, then the sending rule; the capture
+// learns which of them were really written.
+TEST_F(SessionTest, ScreenUpFramesPassTheWindowThenTheSendingRule) {
+    auto frame = [](int32_t number) {
+        const uint8_t data[4] = {1, 2, 3, 4};
+        return CPacket(4, data, 100, number);
+    };
+    // Before the lectern PC has spoken nothing is written, though the window counts it.
+    ASSERT_TRUE(session.Begin());
+    EXPECT_FALSE(session.SendScreenUpFrame(frame(0)));
+    EXPECT_EQ(session.ScreenUpWindow().LastSent(), 1u);
+
+    session.ResetScreenUpWindow();
+    Relay(u"[UR00001]0,ok");
+    Relay(u"[UR00002]a,b,c,d,10.0.0.7,7000,g");
+    Lectern(u"[MV00094]3.0.1.1004");
+    Lectern(u"[MV00007]");
+    const size_t before = host.lectern.sent.size();
+    std::vector<int32_t> written;
+    for (int32_t n = 0; n < 40; ++n)
+        if (session.SendScreenUpFrame(frame(n))) written.push_back(n);
+    EXPECT_EQ(written, (std::vector<int32_t>{0, 1, 2, 3, 34}));
+    EXPECT_EQ(host.lectern.sent.size() - before, written.size());
+
+    // An acknowledgement, even of an older frame, opens the window again.
+    Lectern(u"[RH00002]2");
+    EXPECT_TRUE(session.SendScreenUpFrame(frame(40)));
+
+    // A connection lost on the write is not a frame sent.
+    host.lectern.loseOnSend = true;
+    Lectern(u"[RH00002]40");
+    EXPECT_FALSE(session.SendScreenUpFrame(frame(41)));
+}
