@@ -51,6 +51,7 @@ class ScreenUpTest : public RemoteTest {
   protected:
     void TearDown() override {
         if (m_animator.Running()) m_animator.Kill();
+        if (m_still.Running()) m_still.Kill();
         RemoteTest::TearDown();
     }
 
@@ -130,16 +131,30 @@ class ScreenUpTest : public RemoteTest {
 
     // Starts the window that changes on a timer and waits for it to show.
     void StartAnimator(int x, int y, int width, int height, int intervalMs = 15) {
+        StartAnimatorIn(m_animator, x, y, width, height, intervalMs);
+        m_animatorWindow = m_lastWindow;
+    }
+
+    // A coloured block with a number that stays as it is: something besides the
+    // desktop's plain colour for the picture comparisons.
+    void StartStillWindow(int x, int y, int width, int height) {
+        constexpr int kNeverMs = 100000000;
+        StartAnimatorIn(m_still, x, y, width, height, kNeverMs);
+    }
+
+    void StartAnimatorIn(Process& process, int x, int y, int width, int height, int intervalMs) {
         ASSERT_TRUE(e2e::StartWine(
-            m_animator,
+            process,
             {e2e::WinBinDir() + "/" + kAnimatorName, std::to_string(x), std::to_string(y),
              std::to_string(width), std::to_string(height), std::to_string(intervalMs)},
             e2e::WinBinDir()));
-        RunResult shown = UiDriver({"wait", "--all", "--title", kAnimatorCaption, "--timeout",
-                                    std::to_string(kWindowWaitMs)},
-                                   kWindowWaitMs + 10000);
+        const std::string caption =
+            std::string(kAnimatorCaption) + " " + std::to_string(x) + "," + std::to_string(y);
+        RunResult shown = UiDriver(
+            {"wait", "--all", "--title", caption, "--timeout", std::to_string(kWindowWaitMs)},
+            kWindowWaitMs + 10000);
         ASSERT_EQ(shown.exitCode, 0) << "the animated window did not show";
-        m_animatorWindow = shown.out;
+        m_lastWindow = shown.out;
     }
 
     void StopAnimator() {
@@ -159,7 +174,9 @@ class ScreenUpTest : public RemoteTest {
     }
 
     Process m_animator;
+    Process m_still;
     std::string m_animatorWindow;
+    std::string m_lastWindow;
     uint64_t m_onSeq = 0;
 };
 

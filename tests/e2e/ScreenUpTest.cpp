@@ -25,6 +25,7 @@ constexpr auto kStillTime = 5s;
 TEST_F(ScreenUpTest, SwitchingOnAnnouncesTheSizeSendsEveryTileAndMatchesTheScreen) {
     const std::string panel = LogInForScreenUp();
     ASSERT_FALSE(panel.empty());
+    StartStillWindow(60, 420, 500, 200);
     const uint64_t before = Log().LastSeq();
     const uint64_t on = SwitchOn(panel);
 

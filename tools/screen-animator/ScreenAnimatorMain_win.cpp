@@ -5,7 +5,8 @@
 //
 //   screen-animator X Y WIDTH HEIGHT [INTERVAL_MS]   (interval 15 by default)
 //
-// The window has the caption "screen-animator" and ends on WM_CLOSE.
+// The window's caption is "screen-animator X,Y" (so that two of them can be told
+// apart); it ends on WM_CLOSE.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -70,9 +71,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     windowClass.lpszClassName = L"ScreenAnimator";
     if (!::RegisterClassW(&windowClass)) return 1;
+    wchar_t caption[64];
+    std::swprintf(caption, 64, L"screen-animator %d,%d", x, y);
     HWND window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
-                                    L"ScreenAnimator", L"screen-animator", WS_POPUP, x, y, width,
-                                    height, nullptr, nullptr, instance, nullptr);
+                                    L"ScreenAnimator", caption, WS_POPUP, x, y, width, height,
+                                    nullptr, nullptr, instance, nullptr);
     if (window == nullptr) return 1;
     ::ShowWindow(window, SW_SHOWNOACTIVATE);
     ::SetTimer(window, kTickTimer, interval > 0 ? interval : 1, nullptr);
