@@ -183,15 +183,8 @@ void CScreenUpLauncher::Stop() {
 bool CScreenUpLauncher::WaitForThreads(DWORD milliseconds, bool pumpAll) {
     const DWORD started = ::GetTickCount();
     for (;;) {
-        CloseEndedThreads();
-        if (m_vThreads.empty()) return true;
-        const DWORD elapsed = ::GetTickCount() - started;
-        if (elapsed >= milliseconds) return false;
-        const DWORD count = static_cast<DWORD>(m_vThreads.size() < MAXIMUM_WAIT_OBJECTS - 1
-                                                   ? m_vThreads.size()
-                                                   : MAXIMUM_WAIT_OBJECTS - 1);
-        ::MsgWaitForMultipleObjects(count, m_vThreads.data(), FALSE, milliseconds - elapsed,
-                                    pumpAll ? QS_ALLINPUT : QS_SENDMESSAGE);
+        // First what is already waiting: a thread may sit in its hand-over since before
+        // the wait began, and its message no longer counts as new input.
         MSG message;
         if (pumpAll) {
             while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -204,9 +197,19 @@ bool CScreenUpLauncher::WaitForThreads(DWORD milliseconds, bool pumpAll) {
                 ::DispatchMessageW(&message);
             }
         } else {
-            // Looking is enough: it delivers the messages sent from other threads.
-            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            // Looking is enough: it delivers the messages sent from other threads and
+            // leaves the posted ones where they are.
+            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
         }
+        CloseEndedThreads();
+        if (m_vThreads.empty()) return true;
+        const DWORD elapsed = ::GetTickCount() - started;
+        if (elapsed >= milliseconds) return false;
+        const DWORD count = static_cast<DWORD>(m_vThreads.size() < MAXIMUM_WAIT_OBJECTS - 1
+                                                   ? m_vThreads.size()
+                                                   : MAXIMUM_WAIT_OBJECTS - 1);
+        ::MsgWaitForMultipleObjectsEx(count, m_vThreads.data(), milliseconds - elapsed,
+                                      pumpAll ? QS_ALLINPUT : QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
     }
 }
 
