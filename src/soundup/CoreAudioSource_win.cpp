@@ -117,6 +117,12 @@ CCoreAudioSource::~CCoreAudioSource() {
 
 bool CCoreAudioSource::Start() {
     Stop();
+    if (StartStream()) return true;
+    Stop();  // a half-made stream lets go of what it got
+    return false;
+}
+
+bool CCoreAudioSource::StartStream() {
     if (m_pDevice == nullptr) return false;
     if (FAILED(m_pDevice->Activate(kIidIAudioClient, CLSCTX_ALL, nullptr,
                                    reinterpret_cast<void**>(&m_pClient))) ||

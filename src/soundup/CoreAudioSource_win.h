@@ -42,6 +42,8 @@ class CCoreAudioSource : public IAudioSource {
     void Stop() override;
 
   private:
+    bool StartStream();
+
     IMMDevice* m_pDevice = nullptr;
     IAudioClient* m_pClient = nullptr;
     IAudioCaptureClient* m_pCapture = nullptr;
