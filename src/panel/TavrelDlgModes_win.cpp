@@ -7,6 +7,7 @@
 #include "protocol/Packet.h"
 #include "remote/RemoteLauncher_win.h"
 #include "screenup/ScreenUpLauncher_win.h"
+#include "soundup/SoundUpLauncher_win.h"
 
 #include "shell/ProgramMessages.h"
 #include "shell/PumpMessages_win.h"
@@ -139,7 +140,48 @@ void CTavrelDlg::RestartScreenUpForDisplay() {
     }
 }
 
-bool CTavrelDlg::ToggleSoundUp() { return NotAvailableYet(L"sound up"); }
+bool CTavrelDlg::ToggleSoundUp() {
+    if (!m_pSoundUp) return false;
+    if (g_bSoundUp) {
+        StopSoundUp();
+        return true;
+    }
+    g_bSoundUp = true;
+    OnSendPacket(MakeCommand(kCmdSoundUp, {kArgStart}));
+    if (!m_pSoundUp->Start(m_hWnd, g_bSoundUp)) {
+        // No playback device, or no thread: the lectern PC hears at once that nothing
+        // will come, and the button stays up. No message: there is nothing the teacher
+        // can do about it here.
+        OnSendPacket(MakeCommand(kCmdSoundUp, {kArgStop}));
+        g_bSoundUp = false;
+        return false;
+    }
+    m_btnSoundUp.SetCheck(BST_CHECKED);
+    m_btnSoundUp.Invalidate(FALSE);
+    return true;
+}
+
+void CTavrelDlg::StopSoundUp() {
+    g_bSoundUp = false;
+    OnSendPacket(MakeCommand(kCmdSoundUp, {kArgStop}));
+    m_pSoundUp->Stop();
+    m_btnSoundUp.SetCheck(BST_UNCHECKED);
+    m_btnSoundUp.Invalidate(FALSE);
+}
+
+LRESULT CTavrelDlg::OnSoundPacket(WPARAM wParam) {
+    // The capture thread owns the packet; it is sent, or dropped while the connection
+    // is not the panel's, and left to the thread.
+    if (const auto* packet = reinterpret_cast<const CPacket*>(wParam))
+        m_pSession->SendPacket(*packet);
+    return 0;
+}
+
+void CTavrelDlg::OnSoundUpFailed(WPARAM generation) {
+    // A capture that ended by itself leaves the button checked and the lectern PC
+    // waiting for sound that never comes: it is switched off as if pressed.
+    if (g_bSoundUp && m_pSoundUp && m_pSoundUp->IsCurrent(generation)) StopSoundUp();
+}
 
 bool CTavrelDlg::OpenNoteTool() { return NotAvailableYet(L"note tool"); }
 

@@ -6,6 +6,9 @@
 #include "protocol/Packet.h"
 #include "remote/RemoteLauncher_win.h"
 #include "screenup/ScreenUpLauncher_win.h"
+#include "shell/TestHooks_win.h"
+#include "soundup/CoreAudioSource_win.h"
+#include "soundup/SoundUpLauncher_win.h"
 #include "resources/resource.h"
 #include "shell/Language_win.h"
 #include "shell/PrivateAddress_win.h"
@@ -88,6 +91,11 @@ void CTavrelDlg::CreateSession() {
     m_pSession = std::make_unique<CTavrelSession>(*m_pSessionHost, m_info);
     m_pRemote = std::make_unique<CRemoteLauncher>(m_info);
     m_pScreenUp = std::make_unique<CScreenUpLauncher>();
+    // The test build may play a known tone instead of the pad's sound.
+    m_pSoundUp = std::make_unique<CSoundUpLauncher>([]() -> std::unique_ptr<IAudioSource> {
+        if (std::unique_ptr<IAudioSource> tone = TestHookSoundSource()) return tone;
+        return CCoreAudioSource::OpenDefault();
+    });
 }
 
 void CTavrelDlg::OnSendPacket(const std::u16string& text) { m_pSession->SendCommand(text); }
@@ -207,6 +215,12 @@ BOOL CTavrelDlg::OnSessionMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         case kWmSendFramePacket:
             result = OnFramePacket(wParam, lParam);
             return TRUE;
+        case kWmSendSoundPacket:
+            result = OnSoundPacket(wParam);
+            return TRUE;
+        case kWmSoundUpFailed:
+            OnSoundUpFailed(wParam);
+            return TRUE;
         case WM_TIMER:
             return m_pSession->OnTimer(static_cast<unsigned>(wParam)) ? TRUE : FALSE;
         default:
@@ -248,7 +262,9 @@ void CTavrelDlg::OnSessionDestroy() {
     // The capture threads know the dialog by its window only, and end before it goes;
     // a frame they hand over meanwhile is dropped.
     g_bScreenUp = false;
+    g_bSoundUp = false;
     if (m_pScreenUp) m_pScreenUp->EndAndJoin(kCaptureJoinMs);
+    if (m_pSoundUp) m_pSoundUp->EndAndJoin(kCaptureJoinMs);
     // The remote session's threads end before the record they share goes.
     if (m_pRemote) m_pRemote->EndAndJoin(kRemoteJoinMs);
     if (m_pLoadingDlg != nullptr) {

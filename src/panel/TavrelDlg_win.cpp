@@ -1,6 +1,7 @@
 #include "panel/TavrelDlg_win.h"
 #include "remote/RemoteLauncher_win.h"
 #include "screenup/ScreenUpLauncher_win.h"
+#include "soundup/SoundUpLauncher_win.h"
 
 #include "login/LoginDlg_win.h"
 #include "panel/PanelGeometry.h"

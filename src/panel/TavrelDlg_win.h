@@ -26,6 +26,7 @@ class CPacket;
 class CGdiPlusSession;
 class CRemoteLauncher;
 class CScreenUpLauncher;
+class CSoundUpLauncher;
 
 // Set while screen up or sound up runs; polled by their capture threads.
 extern std::atomic<bool> g_bScreenUp;
@@ -75,8 +76,9 @@ class CTavrelDlg : public CDialogEx {
     std::unique_ptr<CTavrelSession> m_pSession;
     // The remote-control session's threads; made with the session.
     std::unique_ptr<CRemoteLauncher> m_pRemote;
-    // The screen-up capture threads.
+    // The screen-up and sound-up capture threads.
     std::unique_ptr<CScreenUpLauncher> m_pScreenUp;
+    std::unique_ptr<CSoundUpLauncher> m_pSoundUp;
 
     // The session's window messages (socket notices, the remote session's requests and
     // the timers 3, 6 and 7); TRUE when the message was one of them.
@@ -119,6 +121,9 @@ class CTavrelDlg : public CDialogEx {
     bool OpenNoteTool();
     // Message 32875 from a capture thread: 1 when the frame was sent, 0 when dropped.
     LRESULT OnFramePacket(WPARAM wParam, LPARAM lParam);
+    // Message 32873: a sound chunk to send; 32874: the sound capture ended by itself.
+    LRESULT OnSoundPacket(WPARAM wParam);
+    void OnSoundUpFailed(WPARAM generation);
 
     // GDI+ for the whole program, started in OnInitDialog and shut down last on destroy.
     std::unique_ptr<CGdiPlusSession> m_pGdiPlus;
@@ -188,4 +193,5 @@ class CTavrelDlg : public CDialogEx {
     void PauseButton(CImageButton& button, DWORD milliseconds);
     void RunTouchKeyboard();
     bool StartCaptureThread(uint32_t firstFrame);
+    void StopSoundUp();
 };

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -86,7 +87,9 @@ class SessionTest : public ::testing::Test {
         std::error_code ignored;
         fs::remove_all(m_folder, ignored);
         fs::create_directories(m_folder);
-        fs::copy_file(ProgramSourceDir() + "/" + kProgramName, m_folder + "/" + kProgramName);
+        fs::copy_file(
+            (m_programDir.empty() ? ProgramSourceDir() : m_programDir) + "/" + kProgramName,
+            m_folder + "/" + kProgramName);
         std::ofstream config(m_folder + "/config.ini", std::ios::binary);
         // HTTPS goes to a port where nothing listens, so the log-in falls back to HTTP.
         config << "[default]\r\nloginhttps=https://127.0.0.1:1\r\nloginhttp=http://127.0.0.1:"
@@ -94,7 +97,8 @@ class SessionTest : public ::testing::Test {
                << m_extraConfig;
         config.close();
         e2e::DeleteProfileValue("language");
-        ASSERT_TRUE(e2e::StartWine(m_program, {m_folder + "/" + kProgramName}, m_folder));
+        ASSERT_TRUE(
+            e2e::StartWine(m_program, {m_folder + "/" + kProgramName}, m_folder, m_programEnv));
     }
 
     // The log-in dialog has no caption: it is the dialog with the teacher-ID edit.
@@ -184,6 +188,9 @@ class SessionTest : public ::testing::Test {
     std::string m_folder;
     std::string m_extraConfig;  // more config.ini lines, e.g. "scalefactor=1.4\r\n"
     bool m_bWithMedia = false;  // the lectern PC streams frames on remote control
+    // Another build of the program (the test build's folder), and more environment.
+    std::string m_programDir;
+    std::map<std::string, std::string> m_programEnv;
 };
 
 }  // namespace sessiontest

@@ -9,7 +9,6 @@
 #include "shell/ProgramPath_win.h"
 #include "shell/ProgramMessages.h"
 #include "shell/ScaleFactor.h"
-#include "shell/TestHooks_win.h"
 
 #include <commctrl.h>
 #include <iterator>
@@ -20,9 +19,6 @@
 #include <future>
 #include <iterator>
 #include <vector>
-
-// The shipped program links a do-nothing stand-in; so does this test program.
-void TestHookMainDialogShown(HWND) {}
 
 namespace {
 
