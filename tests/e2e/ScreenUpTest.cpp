@@ -158,12 +158,19 @@ TEST_F(ScreenUpTest, ADisplayChangeRestartsTheCaptureAndTheNumbersGoOn) {
     EXPECT_EQ(CountReceived("[RC00009]", m_onSeq), 0u) << "the lectern PC was told to stop";
 }
 
-TEST_F(ScreenUpTest, ExitWhileScreenUpRunsEndsCleanly) {
+// Both capture threads run (sound from the test build's tone) when the teacher ends
+// the program: it ends without the crash handler.
+TEST_F(ScreenUpTest, ExitWhileScreenUpAndSoundUpRunEndsCleanly) {
+    m_programDir = e2e::WinCrashTestDir();
+    m_programEnv["TAVREL_TEST_TONE"] = "440";
     const std::string panel = LogInForScreenUp();
     ASSERT_FALSE(panel.empty());
     StartAnimator(100, 250, 200, 150, 1);
     SwitchOn(panel);
+    Press(panel, kSoundUpButton);
     ASSERT_TRUE(WaitFrame(3));
+    ASSERT_TRUE(Log().WaitFor(
+        [](const SimEvent& e) { return e.kind == "recv" && e.Int("type") == 11; }, 30s));
     AnswerExitQuestion(panel, kYesButton);
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs)) << "the program did not end";
     EXPECT_FALSE(std::filesystem::exists(m_folder + "/TavrelDump.dmp")) << "it crashed";
@@ -193,4 +200,46 @@ TEST_F(ScreenUpTest, ScreenUpAndRemoteControlRefuseEachOther) {
     Press(box, kOkButton);
     EXPECT_EQ(CountReceived("[RC00009]", before), 0u);
     EXPECT_EQ(UiDriver({"checked", panel, std::to_string(kScreenUpButton)}).out, "0");
+}
+
+// The folded panel is a layered window; the capture copies layered windows too, so the
+// lectern PC sees the mini button where the pad shows it.
+TEST_F(ScreenUpTest, TheFoldedPanelIsInThePicture) {
+    const std::string panel = LogInForScreenUp();
+    ASSERT_FALSE(panel.empty());
+    SwitchOn(panel);
+    ASSERT_TRUE(WaitFrame(0));
+    ASSERT_TRUE(WaitEnabled(panel, kScreenUpButton));
+    Press(panel, kFoldButton);
+    // Folded, the panel is a square mini button of 70 pixels.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    for (;;) {
+        const std::vector<std::string> r = SplitFields(Info(panel).rect, ',');
+        if (r.size() == 4) {
+            left = std::stoi(r[0]), top = std::stoi(r[1]);
+            right = std::stoi(r[2]), bottom = std::stoi(r[3]);
+            if (right - left == 70 && bottom - top == 70) break;
+        }
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the panel did not fold";
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    ASSERT_TRUE(WaitStill(kStillTime));
+    const std::string lectern = e2e::OutDir() + "/screenup-folded-lectern.png";
+    const std::string pad = e2e::Screenshot("screenup-folded-pad");
+    ASSERT_TRUE(m_classroom->Media()->WriteScreenUpPng(lectern));
+    ASSERT_FALSE(pad.empty());
+    // The mini button alone, where a missing window would stand out.
+    const std::string area = "70x70+" + std::to_string(left) + "+" + std::to_string(top);
+    const std::string lecternButton = e2e::OutDir() + "/screenup-folded-lectern-button.png";
+    const std::string padButton = e2e::OutDir() + "/screenup-folded-pad-button.png";
+    ASSERT_EQ(e2e::RunTool({"convert", lectern, "-crop", area, "+repage", lecternButton}).exitCode,
+              0);
+    ASSERT_EQ(e2e::RunTool({"convert", pad, "-crop", area, "+repage", padButton}).exitCode, 0);
+    const double difference = PictureDifference(lecternButton, padButton);
+    EXPECT_GE(difference, 0);
+    // Sharp edges on a small area cost JPEG more (about 0.06); the desktop where the
+    // button should be differs by about 0.19.
+    constexpr double kButtonTolerance = 0.12;
+    EXPECT_LT(difference, kButtonTolerance) << "the folded panel is not in the lectern's picture";
 }
