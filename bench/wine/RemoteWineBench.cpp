@@ -8,18 +8,13 @@
 //   TAVREL_BENCH_RUNS      runs per figure (default 3)
 //   TAVREL_BENCH_SECONDS   measured seconds per run (default 10)
 #include "RemoteFixture.h"
+#include "WineBench.h"
 #include "protocol/Packet.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
-#include <cmath>
 #include <cstdio>
-#include <ctime>
-#include <iomanip>
-#include <iostream>
 
 using namespace remotetest;
+using namespace winebench;
 
 namespace {
 
@@ -28,114 +23,6 @@ constexpr int kPadWidth = 1024, kPadHeight = 768;
 constexpr int64_t kWarmUpMs = 2000;  // the stream's start is left out
 constexpr int kMoves = 200;          // pointer moves per latency run
 constexpr auto kMovePace = 20ms;
-
-int EnvInt(const char* name, int fallback) {
-    const char* text = std::getenv(name);
-    const int value = text != nullptr ? std::atoi(text) : 0;
-    return value > 0 ? value : fallback;
-}
-int Runs() { return EnvInt("TAVREL_BENCH_RUNS", 3); }
-int64_t MeasureMs() { return 1000LL * EnvInt("TAVREL_BENCH_SECONDS", 10); }
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 != 0 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Nearest-rank percentile.
-double Percentile(std::vector<double> v, double percent) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::ceil(percent / 100 * double(v.size())));
-    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
-}
-
-std::string Fixed(double value, int digits) {
-    std::ostringstream out;
-    out << std::fixed << std::setprecision(digits) << value;
-    return out.str();
-}
-
-// "median (run, run, run)"
-std::string MedianOf(const std::vector<double>& runs, int digits) {
-    std::string text = Fixed(Median(runs), digits) + " (runs:";
-    for (double v : runs) text += " " + Fixed(v, digits);
-    return text + ")";
-}
-
-std::vector<std::string>& Report() {
-    static std::vector<std::string> lines;
-    return lines;
-}
-
-// A figure, with the machine's load while it was taken (other work skews it).
-void AddLine(const std::string& figure) {
-    std::ifstream loadavg("/proc/loadavg");
-    std::string load;
-    loadavg >> load;
-    const std::string line = figure + " [load " + load + "]";
-    std::cout << "[bench] " << line << std::endl;
-    Report().push_back(line);
-}
-
-std::string ReadProc(const std::string& pid, const char* file) {
-    std::ifstream in("/proc/" + pid + "/" + file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// The first process whose command line, environment and executable all pass the test.
-pid_t FindProcess(const std::function<bool(const std::string& cmdline, const std::string& environ,
-                                           const std::string& exe)>& wanted) {
-    DIR* dir = opendir("/proc");
-    if (dir == nullptr) return -1;
-    pid_t found = -1;
-    while (dirent* entry = readdir(dir)) {
-        const std::string pid = entry->d_name;
-        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        char exe[4096];
-        const ssize_t n = readlink(("/proc/" + pid + "/exe").c_str(), exe, sizeof exe - 1);
-        if (n <= 0) continue;
-        if (wanted(ReadProc(pid, "cmdline"), ReadProc(pid, "environ"),
-                   std::string(exe, size_t(n)))) {
-            found = pid_t(std::stoi(pid));
-            break;
-        }
-    }
-    closedir(dir);
-    return found;
-}
-
-// User and system CPU time of a process in seconds; 0 when it cannot be read.
-double CpuSeconds(pid_t pid) {
-    if (pid <= 0) return 0;
-    const std::string stat = ReadProc(std::to_string(pid), "stat");
-    const size_t nameEnd = stat.rfind(')');
-    if (nameEnd == std::string::npos) return 0;
-    // After the name: state (field 3) ... utime (14), stime (15).
-    std::istringstream fields(stat.substr(nameEnd + 1));
-    std::string skipped;
-    for (int field = 3; field < 14; ++field) fields >> skipped;
-    unsigned long long user = 0, system = 0;
-    fields >> user >> system;
-    return double(user + system) / double(sysconf(_SC_CLK_TCK));
-}
-
-// The share of one core a process used since the meter was made, in percent.
-class CpuMeter {
-  public:
-    explicit CpuMeter(pid_t pid) : m_pid(pid), m_cpu(CpuSeconds(pid)) {}
-    double Percent() const {
-        const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - m_start;
-        return 100 * (CpuSeconds(m_pid) - m_cpu) / wall.count();
-    }
-
-  private:
-    pid_t m_pid;
-    double m_cpu;
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
-};
 
 ClassroomOptions FullHdLectern() {
     ClassroomOptions options;
@@ -233,26 +120,7 @@ class RemoteWineBench : public RemoteTest {
         return latencies;
     }
 
-    // The program's Wine process (not the shell that started it) and the prefix's
-    // Wine server.
-    pid_t ProgramProcess() {
-        const std::string folder = std::filesystem::path(m_folder).filename().string();
-        return FindProcess(
-            [&](const std::string& cmdline, const std::string&, const std::string& exe) {
-                return cmdline.find(kProgramName) != std::string::npos &&
-                       cmdline.find(folder) != std::string::npos &&
-                       exe.find("/wine") != std::string::npos;
-            });
-    }
-    static pid_t WineServerProcess() {
-        const std::string variable = std::string("WINEPREFIX=") + e2e::WinePrefix() + '\0';
-        return FindProcess(
-            [&](const std::string&, const std::string& environ, const std::string& exe) {
-                return exe.find("wineserver") != std::string::npos &&
-                       (environ.find(variable) == 0 ||
-                        environ.find('\0' + variable) != std::string::npos);
-            });
-    }
+    pid_t ProgramProcess() { return winebench::ProgramProcess(m_folder, kProgramName); }
 
     // CPU use of the program and of the Wine server over each run, in % of one core.
     void MeasureIdleCpu(pid_t program, pid_t server, std::vector<double>& programPercent,
@@ -320,7 +188,7 @@ TEST_F(RemoteWineBench, IdleCpu) {
     options.media.staticScreen = true;
     const std::string panel = LogInWithStreamingLectern(options);
     ASSERT_FALSE(panel.empty());
-    const pid_t program = ProgramProcess(), server = WineServerProcess();
+    const pid_t program = ProgramProcess(), server = winebench::WineServerProcess();
     ASSERT_GT(program, 0) << "the program's Wine process was not found";
     std::this_thread::sleep_for(2s);
     std::vector<double> panelOnly, panelServer, remote, remoteServer;
@@ -337,27 +205,12 @@ TEST_F(RemoteWineBench, IdleCpu) {
             MedianOf(panelOnly, 1) + ", wineserver " + MedianOf(panelServer, 1));
 }
 
-void WriteReport() {
-    if (Report().empty()) return;
-    const std::string dir = e2e::SourceDir() + "/out/bench";
-    std::filesystem::create_directories(dir);
-    std::ofstream out(dir + "/remote-wine.txt");
-    const std::time_t now = std::time(nullptr);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
-    out << "Remote control under Wine, " << stamp << ": median of " << Runs() << " runs of "
-        << MeasureMs() / 1000 << " s, " << sysconf(_SC_NPROCESSORS_ONLN) << " CPUs, program "
-        << ProgramSourceDir() << "\n";
-    for (const std::string& line : Report()) out << line << "\n";
-    std::cout << "[bench] written to " << dir << "/remote-wine.txt" << std::endl;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     e2e::InstallEnvironment();
     const int status = RUN_ALL_TESTS();
-    WriteReport();
+    winebench::WriteReport("remote-wine.txt", "Remote control under Wine", ProgramSourceDir());
     return status;
 }
