@@ -154,7 +154,9 @@ TEST(SoundChunker, NeverMoreThan7998BytesStayPending) {
     for (int i = 0; i < 5000; ++i) {
         const uint32_t n = frames(random);
         chunker.Append(f, buffer.data(), n, i % 7 == 0);
-        if (chunker.ChunkDue()) EXPECT_GE(chunker.TakeChunk().size(), 7999u);
+        if (chunker.ChunkDue()) {
+            EXPECT_GE(chunker.TakeChunk().size(), 7999u);
+        }
         largestPending = std::max(largestPending, chunker.PendingBytes());
     }
     EXPECT_LE(largestPending, 7998u);
