@@ -95,6 +95,7 @@
 #define IDS_NOTE_SAVED 1235                 // 저장되었습니다.
 #define IDS_NOTE_SAVE_CAPTION 1237          // 확인
 #define IDS_TIP_NOTE_CLEAR_ALL 1238         // 전체 지우기
+#define IDS_NOTE_SAVE_FAILED 1239           // 저장하지 못했습니다. ...
 
 // String table: loading window texts.
 #define IDS_LOADING_TEACHER 1520  // Vantor Teacher와 연결중 입니다.
@@ -115,6 +116,22 @@
 #define IDC_WAIT_TEXT 1059
 #define IDC_LOADING_PICTURE 1062
 #define IDC_LOADING_TEXT 1063
+
+// The note tool's palette: a caption label; the buttons are made at run time.
+#define IDD_NOTETOOL_DIALOG 140     // Tavrel 판서도구
+#define IDC_NOTE_CAPTION 1011       // Tavrel 판서도구
+#define IDC_NOTE_CLOSE 1628
+#define IDC_NOTE_TOUCH_MODE 1520
+#define IDC_NOTE_BOARD_MODE 1521
+#define IDC_NOTE_DRAW 1522
+#define IDC_NOTE_ERASE 1523
+#define IDC_NOTE_CLEAR_ALL 1524
+#define IDC_NOTE_SIZE1 1525         // to IDC_NOTE_SIZE1 + 3: pen sizes 1 to 4
+#define IDC_NOTE_COLOUR1 1529       // to IDC_NOTE_COLOUR1 + 7: the eight colours
+#define IDC_NOTE_SEMI_TRANSPARENT 1537
+#define IDC_NOTE_SAVE 1538
+#define IDC_NOTE_NOTHING 1539       // does nothing, like Esc
+#define IDC_NOTE_WHITEBOARD_MODE 1540
 
 // The log-in dialog: no caption, drawn by the program; the close button is made at run time.
 #define IDD_LOGIN_DIALOG 129  // title, "선생님 ID", teacher ID edit, status line, 확인, 취소
