@@ -9,7 +9,7 @@ get_filename_component(TAVREL_SRC ${TAVREL_SRC} ABSOLUTE)
 
 # Sub-systems that belong to the main program (the updater has its own folder). A
 # folder is listed once it exists: viewer, screenup and notetool join with their code.
-set(TAVREL_CORE_DIRS shell protocol connection login panel widgets remote screenup soundup)
+set(TAVREL_CORE_DIRS shell protocol connection login panel widgets remote screenup soundup notetool)
 
 function(tavrel_collect out_portable out_win)
   set(portable)
