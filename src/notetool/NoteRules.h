@@ -77,7 +77,8 @@ struct PalettePlace {
 PalettePlace PaletteLayout(float scale, int mode, bool positioned, const NoteRect& window,
                            int screenWidth, int screenHeight);
 
-// The title band: client y below 34s drags the palette.
+// The title band: client y below 34s drags the palette (34 x scale with its fraction kept,
+// so at 1.4 rows 0 to 47 drag).
 bool InTitleBand(int clientY, float scale);
 
 // Saving: one clock reading makes every part of the path.
