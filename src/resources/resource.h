@@ -118,19 +118,19 @@
 #define IDC_LOADING_TEXT 1063
 
 // The note tool's palette: a caption label; the buttons are made at run time.
-#define IDD_NOTETOOL_DIALOG 140     // Tavrel 판서도구
-#define IDC_NOTE_CAPTION 1011       // Tavrel 판서도구
+#define IDD_NOTETOOL_DIALOG 140  // Tavrel 판서도구
+#define IDC_NOTE_CAPTION 1011    // Tavrel 판서도구
 #define IDC_NOTE_CLOSE 1628
 #define IDC_NOTE_TOUCH_MODE 1520
 #define IDC_NOTE_BOARD_MODE 1521
 #define IDC_NOTE_DRAW 1522
 #define IDC_NOTE_ERASE 1523
 #define IDC_NOTE_CLEAR_ALL 1524
-#define IDC_NOTE_SIZE1 1525         // to IDC_NOTE_SIZE1 + 3: pen sizes 1 to 4
-#define IDC_NOTE_COLOUR1 1529       // to IDC_NOTE_COLOUR1 + 7: the eight colours
+#define IDC_NOTE_SIZE1 1525    // to IDC_NOTE_SIZE1 + 3: pen sizes 1 to 4
+#define IDC_NOTE_COLOUR1 1529  // to IDC_NOTE_COLOUR1 + 7: the eight colours
 #define IDC_NOTE_SEMI_TRANSPARENT 1537
 #define IDC_NOTE_SAVE 1538
-#define IDC_NOTE_NOTHING 1539       // does nothing, like Esc
+#define IDC_NOTE_NOTHING 1539  // does nothing, like Esc
 #define IDC_NOTE_WHITEBOARD_MODE 1540
 
 // The log-in dialog: no caption, drawn by the program; the close button is made at run time.

@@ -47,6 +47,10 @@ inline constexpr unsigned kWmIgnoredNoticeA = 33173;        // answered and othe
 inline constexpr unsigned kWmIgnoredNoticeB = 33174;
 inline constexpr unsigned kWmRemoteConnectionLost = 3124;  // the session lost the lectern PC
 
+// ---- messages to the note tool's palette, from the main dialog's thread
+inline constexpr unsigned kWmNotePlaceAndShow = 33090;   // place the palette and show it
+inline constexpr unsigned kWmNoteRemoteStarted = 33091;  // remote control started: close up
+
 // ---- messages of the remote session's windows
 inline constexpr unsigned kWmDrainInput = 2024;        // pump thread: drain the input lists
 inline constexpr unsigned kWmSendInputModeKey = 2039;  // viewer: send "[RC00015]"
