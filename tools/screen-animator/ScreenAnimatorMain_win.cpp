@@ -3,7 +3,10 @@
 // with the next of a set of colours and draws a counter, so every tick changes every
 // pixel row of the window.
 //
-//   screen-animator X Y WIDTH HEIGHT [INTERVAL_MS]   (interval 15 by default)
+//   screen-animator X Y WIDTH HEIGHT [INTERVAL_MS [below]]   (interval 15 by default)
+//
+// "below" makes an ordinary window instead of a topmost one, for a backdrop that the
+// windows under test must cover; it starts blue, RGB(40, 80, 220), unlike red ink.
 //
 // The window's caption is "screen-animator X,Y" (so that two of them can be told
 // apart); it ends on WM_CLOSE.
@@ -63,6 +66,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     const int width = std::wcstol(argv[3], nullptr, 10);
     const int height = std::wcstol(argv[4], nullptr, 10);
     const UINT interval = argc > 5 ? static_cast<UINT>(std::wcstoul(argv[5], nullptr, 10)) : 15;
+    const bool below = argc > 6 && std::wcscmp(argv[6], L"below") == 0;
+    if (below) g_tick = 2;
     ::LocalFree(argv);
 
     WNDCLASSW windowClass{};
@@ -73,9 +78,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     if (!::RegisterClassW(&windowClass)) return 1;
     wchar_t caption[64];
     std::swprintf(caption, 64, L"screen-animator %d,%d", x, y);
-    HWND window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
-                                    L"ScreenAnimator", caption, WS_POPUP, x, y, width, height,
-                                    nullptr, nullptr, instance, nullptr);
+    const DWORD order = below ? 0 : WS_EX_TOPMOST;
+    HWND window =
+        ::CreateWindowExW(order | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"ScreenAnimator", caption,
+                          WS_POPUP, x, y, width, height, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) return 1;
     ::ShowWindow(window, SW_SHOWNOACTIVATE);
     ::SetTimer(window, kTickTimer, interval > 0 ? interval : 1, nullptr);
