@@ -13,7 +13,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
+#include <ostream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -195,6 +196,10 @@ struct SizeCase {
     int width;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << "size type " << c.sizeType << ", width " << c.width;
+}
+
 class PenSizes : public Whiteboard, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(PenSizes, LinesAreAsThickAsThePen) {
@@ -222,7 +227,10 @@ TEST_P(PenSizes, LinesAreAsThickAsThePen) {
 
 INSTANTIATE_TEST_SUITE_P(Table, PenSizes,
                          ::testing::Values(SizeCase{0, 30}, SizeCase{1, 2}, SizeCase{2, 5},
-                                           SizeCase{3, 8}, SizeCase{4, 11}));
+                                           SizeCase{3, 8}, SizeCase{4, 11}),
+                         [](const auto& info) {
+                             return "Size" + std::to_string(info.param.sizeType);
+                         });
 
 TEST_F(Whiteboard, EraserSizesAndCursors) {
     struct Step {
@@ -268,6 +276,22 @@ TEST_F(Whiteboard, AStrokeKeepsItsColourWhenTheColourChangesUnderway) {
         EXPECT_EQ(picture.At(x, 200), kRed) << x;
         EXPECT_EQ(WindowPixel(m_hwnd, x, 300), kBlue) << x;
         EXPECT_EQ(picture.At(x, 300), kBlue) << x;
+    }
+}
+
+TEST_F(Whiteboard, PostedPenMessagesDrawWhenTheyAreServed) {
+    m_wnd->SetPenSize(2);
+    const std::pair<UINT, POINT> pen[] = {{WM_LBUTTONDOWN, {100, 450}},
+                                          {WM_MOUSEMOVE, {200, 450}},
+                                          {WM_MOUSEMOVE, {300, 450}},
+                                          {WM_LBUTTONUP, {300, 450}}};
+    for (const auto& [message, p] : pen)
+        PostMessageW(m_hwnd, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON,
+                     MAKELPARAM(p.x, p.y));
+    EXPECT_TRUE(PumpUntil([&] { return m_wnd->StrokeCount() == 1 && GetCapture() == nullptr; }));
+    for (int x : {150, 250}) {
+        EXPECT_EQ(WindowPixel(m_hwnd, x, 450), kRed) << x;
+        EXPECT_EQ(WindowPixel(m_hwnd, x, 460), kWhite) << x;
     }
 }
 
@@ -340,6 +364,10 @@ struct EraseCase {
     };
     std::vector<Probe> probes;
 };
+
+void PrintTo(const EraseCase& c, std::ostream* os) {
+    *os << c.name << " at " << c.pen.x << "," << c.pen.y;
+}
 
 class Eraser : public Whiteboard, public ::testing::WithParamInterface<EraseCase> {};
 
@@ -538,7 +566,7 @@ TEST_F(Whiteboard, RepaintTimeGrowsWithTheStrokes) {
         const int x0 = 30 + (s * 97) % 760, y0 = 30 + (s * 61) % 600;
         for (int i = 0; i < kPoints; ++i) path.push_back({x0 + i * 4, y0 + (i % 7) * 3});
         Write(m_wnd, path);
-        if ((s + 1) % 50 == 0 && over16At == 0 && repaintMs() > 16.0) over16At = s + 1;
+        if ((s + 1) % 10 == 0 && over16At == 0 && repaintMs() > 16.0) over16At = s + 1;
     }
     ASSERT_EQ(m_wnd->StrokeCount(), size_t(kStrokes));
     const double ms = repaintMs();
