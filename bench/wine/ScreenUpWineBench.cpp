@@ -63,9 +63,9 @@ class ScreenUpWineBench : public ScreenUpTest {
 
     pid_t AnimatorProcess() {
         return FindProcess(
-            [](const std::string& cmdline, const std::string&, const std::string& exe) {
+            [](const std::string& cmdline, const std::string& environ, const std::string& exe) {
                 return cmdline.find(kAnimatorName) != std::string::npos &&
-                       exe.find("/wine") != std::string::npos;
+                       exe.find("/wine") != std::string::npos && InHarnessPrefix(environ);
             });
     }
 

@@ -126,17 +126,22 @@ pid_t FindProcess(const std::function<bool(const std::string& cmdline, const std
 
 pid_t ProgramProcess(const std::string& folder, const std::string& programName) {
     const std::string name = std::filesystem::path(folder).filename().string();
-    return FindProcess([&](const std::string& cmdline, const std::string&, const std::string& exe) {
-        return cmdline.find(programName) != std::string::npos &&
-               cmdline.find(name) != std::string::npos && exe.find("/wine") != std::string::npos;
-    });
+    return FindProcess(
+        [&](const std::string& cmdline, const std::string& environ, const std::string& exe) {
+            return cmdline.find(programName) != std::string::npos &&
+                   cmdline.find(name) != std::string::npos &&
+                   exe.find("/wine") != std::string::npos && InHarnessPrefix(environ);
+        });
+}
+
+bool InHarnessPrefix(const std::string& environ) {
+    const std::string variable = std::string("WINEPREFIX=") + e2e::WinePrefix() + '\0';
+    return environ.find(variable) == 0 || environ.find('\0' + variable) != std::string::npos;
 }
 
 pid_t WineServerProcess() {
-    const std::string variable = std::string("WINEPREFIX=") + e2e::WinePrefix() + '\0';
     return FindProcess([&](const std::string&, const std::string& environ, const std::string& exe) {
-        return exe.find("wineserver") != std::string::npos &&
-               (environ.find(variable) == 0 || environ.find('\0' + variable) != std::string::npos);
+        return exe.find("wineserver") != std::string::npos && InHarnessPrefix(environ);
     });
 }
 

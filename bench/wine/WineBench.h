@@ -39,6 +39,9 @@ std::string ReadProc(const std::string& pid, const char* file);
 // The first process whose command line, environment and executable all pass the test.
 pid_t FindProcess(const std::function<bool(const std::string& cmdline, const std::string& environ,
                                            const std::string& exe)>& wanted);
+// Whether a process's environment (NUL-separated) runs in the harness's Wine prefix:
+// tests beside the benchmark run the same programs in prefixes of their own.
+bool InHarnessPrefix(const std::string& environ);
 // The program's Wine process started from `folder` (not the shell that started it).
 pid_t ProgramProcess(const std::string& folder, const std::string& programName);
 // The Wine server of the harness's prefix.
