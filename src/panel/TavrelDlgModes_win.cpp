@@ -7,6 +7,7 @@
 #include "protocol/Packet.h"
 #include "remote/RemoteLauncher_win.h"
 #include "screenup/ScreenUpLauncher_win.h"
+#include "notetool/NoteThread_win.h"
 #include "soundup/SoundUpLauncher_win.h"
 
 #include "shell/ProgramMessages.h"
@@ -23,21 +24,13 @@ constexpr DWORD kScreenUpPauseMs = 2000;
 constexpr DWORD kTabTipRestartPauseMs = 500;
 // How long a switch-on or a display change waits for the last capture thread to end.
 constexpr DWORD kCaptureJoinMs = 3000;
+// How long the dialog's end waits for the note thread.
+constexpr DWORD kNoteThreadJoinMs = 5000;
 
 constexpr wchar_t kOpenVerb[] = L"open";
 constexpr wchar_t kTaskKill[] = L"taskkill";
 constexpr wchar_t kTaskKillTabTip[] = L"/F /IM TabTip.exe";
 constexpr wchar_t kTabTipName[] = L"tabtip.exe";
-
-// Marks a feature whose machinery is not part of the program yet: the button answers
-// (its mode rules hold) but nothing starts.
-bool NotAvailableYet(const wchar_t* feature) {
-    std::wstring trace = L"Vantor Tavrel: ";
-    trace += feature;
-    trace += L" not available yet\n";
-    ::OutputDebugStringW(trace.c_str());
-    return false;
-}
 
 bool FileExists(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -183,7 +176,47 @@ void CTavrelDlg::OnSoundUpFailed(WPARAM generation) {
     if (g_bSoundUp && m_pSoundUp && m_pSoundUp->IsCurrent(generation)) StopSoundUp();
 }
 
-bool CTavrelDlg::OpenNoteTool() { return NotAvailableYet(L"note tool"); }
+bool CTavrelDlg::OpenNoteTool() {
+    if (m_nNoteThreadId != 0) {
+        // The palette comes back at its place (or the default one).
+        if (HWND palette = NotePaletteWindow()) ::PostMessageW(palette, kWmNotePlaceAndShow, 0, 0);
+        return true;
+    }
+    auto* thread = new CNoteThread(m_hWnd, &m_hNotePalette);
+    if (!thread->CreateThread(CREATE_SUSPENDED)) {
+        delete thread;
+        return false;
+    }
+    // Kept before the thread runs: an auto-deleting thread object may be gone at once.
+    m_nNoteThreadId = thread->m_nThreadID;
+    m_hNoteThreadJoin = thread->DuplicateJoinHandle();
+    thread->ResumeThread();
+    return true;
+}
+
+void CTavrelDlg::EndNoteThread() {
+    if (m_nNoteThreadId == 0) return;
+    ::PostThreadMessageW(m_nNoteThreadId, kWmThreadClose, 0, 0);
+    if (m_hNoteThreadJoin != nullptr) {
+        // The note thread may be sending to this thread (hiding the panel for a
+        // snapshot): those messages are served while waiting.
+        const DWORD started = ::GetTickCount();
+        for (;;) {
+            MSG message;
+            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+            const DWORD elapsed = ::GetTickCount() - started;
+            if (elapsed >= kNoteThreadJoinMs ||
+                ::MsgWaitForMultipleObjectsEx(1, &m_hNoteThreadJoin, kNoteThreadJoinMs - elapsed,
+                                              QS_SENDMESSAGE,
+                                              MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0) {
+                break;
+            }
+        }
+        ::CloseHandle(m_hNoteThreadJoin);
+        m_hNoteThreadJoin = nullptr;
+    }
+    m_nNoteThreadId = 0;
+}
 
 // ---------------------------------------------------------------- commands
 
@@ -231,6 +264,9 @@ void CTavrelDlg::OnRemoteControlCommand() {
             if (!StartRemoteViewer()) return;
             m_btnRemote.EnableWindow(FALSE);
             m_btnRemote.SetCheck(BST_CHECKED);
+            // The viewer covers the screen: the note tool closes its page and palette.
+            if (HWND palette = NotePaletteWindow())
+                ::PostMessageW(palette, kWmNoteRemoteStarted, 0, 0);
             break;
     }
     PumpMessages(kRemotePauseMs);

@@ -155,16 +155,20 @@ void CTavrelDlg::StartKeepOnTop() {
 }
 
 HWND CTavrelDlg::NotePaletteWindow() const {
-    // The note tool registers its palette in m_pNoteToolDlg once it exists; until the
-    // note tool is built there is no palette to stay below.
-    return nullptr;
+    // The palette's window while it exists; the palette itself belongs to the note
+    // thread and is never touched from here.
+    HWND palette = m_hNotePalette.load();
+    return palette != nullptr && ::IsWindow(palette) ? palette : nullptr;
 }
 
 void CTavrelDlg::KeepOnTop() {
     ::KillTimer(m_hWnd, kTimerKeepOnTop);
     HWND palette = NotePaletteWindow();
-    ::SetWindowPos(m_hWnd, palette != nullptr ? palette : HWND_TOPMOST, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // A hidden panel is left alone: every placement shows the panel again, and the note
+    // tool hides it on purpose while it copies the screen.
+    if (::IsWindowVisible(m_hWnd))
+        ::SetWindowPos(m_hWnd, palette != nullptr ? palette : HWND_TOPMOST, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::SetTimer(m_hWnd, kTimerKeepOnTop, kKeepOnTopMs, nullptr);
 }
 
@@ -363,6 +367,7 @@ void CTavrelDlg::OnDisplayChange(int width, int height) {
     SendScreenUpParameters();
     OnSendPacket(MakeCommand(kCmdPadScreenSize, {DecimalText(width), DecimalText(height)}));
     RestartScreenUpForDisplay();
+    if (HWND palette = NotePaletteWindow()) ::PostMessageW(palette, kWmNotePlaceAndShow, 0, 0);
     RECT window;
     ::GetWindowRect(m_hWnd, &window);
     if (tavrel::CornerOffScreen(ToRect(window), width, height)) {

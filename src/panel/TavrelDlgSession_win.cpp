@@ -265,6 +265,7 @@ void CTavrelDlg::OnSessionDestroy() {
     g_bSoundUp = false;
     if (m_pScreenUp) m_pScreenUp->EndAndJoin(kCaptureJoinMs);
     if (m_pSoundUp) m_pSoundUp->EndAndJoin(kCaptureJoinMs);
+    EndNoteThread();
     // The remote session's threads end before the record they share goes.
     if (m_pRemote) m_pRemote->EndAndJoin(kRemoteJoinMs);
     if (m_pLoadingDlg != nullptr) {

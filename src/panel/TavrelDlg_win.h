@@ -49,8 +49,11 @@ class CTavrelDlg : public CDialogEx {
     bool m_bShowPanel = false;
     bool m_bCollapsed = false;
     SIZE m_sizeExpanded{0, 0};
-    void* m_pNoteThread = nullptr;   // CNoteThread, once the note tool exists
-    void* m_pNoteToolDlg = nullptr;  // CNoteToolDlg, set by the note tool
+    // The note tool's thread (its id and a handle to join it), from the first press of
+    // its button on, and its palette's window while that exists.
+    DWORD m_nNoteThreadId = 0;
+    HANDLE m_hNoteThreadJoin = nullptr;
+    std::atomic<HWND> m_hNotePalette{nullptr};
     CLoadingDlg* m_pLoadingDlg = nullptr;
     std::wstring m_strMessage;
     LONGLONG m_llPressTime = 0;
@@ -119,6 +122,8 @@ class CTavrelDlg : public CDialogEx {
     void RestartScreenUpForDisplay();
     bool ToggleSoundUp();
     bool OpenNoteTool();
+    // Ends the note thread at the dialog's end and waits for it (bounded).
+    void EndNoteThread();
     // Message 32875 from a capture thread: 1 when the frame was sent, 0 when dropped.
     LRESULT OnFramePacket(WPARAM wParam, LPARAM lParam);
     // Message 32873: a sound chunk to send; 32874: the sound capture ended by itself.
