@@ -327,3 +327,44 @@ TEST_F(NoteToolTest, RemoteControlClosesThePageWithoutAskingAndTheProgramEndsCle
     EXPECT_TRUE(m_program.Wait(kProgramEndsMs)) << "the program did not end";
     EXPECT_FALSE(fs::exists(m_folder + "/TavrelDump.dmp")) << "it crashed";
 }
+
+// Stored values the palette does not offer are read as red and size 2 and written back
+// as such; Esc leaves the palette as it is and Enter closes it, asking first.
+TEST_F(NoteToolTest, BadStoredValuesAreReadAsTheDefaultsAndEnterClosesAfterAsking) {
+    const std::string key = "HKCU\\Software\\Vantor Login\\Vantor Tavrel\\config";
+    for (const char* value : {"notetool_color=12345", "notetool_pensizetype=0"}) {
+        const std::string text = value;
+        const std::string name = text.substr(0, text.find('='));
+        ASSERT_EQ(e2e::RunWine({"reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d",
+                                text.substr(text.find('=') + 1), "/f"},
+                               "")
+                      .exitCode,
+                  0);
+    }
+    const std::string palette = OpenBoard();
+    ASSERT_FALSE(palette.empty());
+    EXPECT_TRUE(Checked(palette, kRed));
+    EXPECT_TRUE(Checked(palette, kSize2));
+    for (const char* name : {"notetool_color", "notetool_pensizetype"}) {
+        RunResult stored = e2e::RunWine({"reg", "query", key, "/v", name}, "");
+        const bool colour = std::string(name) == "notetool_color";
+        EXPECT_NE(stored.out.find(colour ? "0xe6" : "0x2"), std::string::npos) << stored.out;
+    }
+    // Size 2 draws 5 pixels wide: rows 448 to 452 around the path at 450.
+    Stroke(100, 400, 450);
+    const std::string shot = e2e::Screenshot("note-size2");
+    EXPECT_TRUE(Near(PixelAt(shot, 250, 449), 230, 0, 0)) << Describe(PixelAt(shot, 250, 449));
+    EXPECT_TRUE(Near(PixelAt(shot, 250, 445), kBackdropRed, kBackdropGreen, kBackdropBlue))
+        << Describe(PixelAt(shot, 250, 445));
+
+    constexpr int kEscape = 27, kEnter = 13;
+    ASSERT_EQ(UiDriver({"key", palette, std::to_string(kEscape)}).exitCode, 0);
+    EXPECT_TRUE(WaitBox(kSaveCaption, 2000).empty()) << "Esc asked";
+    EXPECT_TRUE(Info(m_overlay).visible) << "Esc closed the page";
+    ASSERT_EQ(UiDriver({"key", palette, std::to_string(kEnter)}).exitCode, 0);
+    const std::string box = WaitBox(kSaveCaption);
+    ASSERT_FALSE(box.empty()) << "Enter closed unsaved ink without asking";
+    Press(box, kNoButton);
+    EXPECT_TRUE(WaitWindowGone(m_overlay));
+    EXPECT_TRUE(WaitVisible(palette, false));
+}
