@@ -67,6 +67,9 @@ class NoteToolTest : public RemoteTest {
     void TearDown() override {
         if (m_backdrop.Running()) m_backdrop.Kill();
         RemoteTest::TearDown();
+        // Notes and the file a test put in their way go, so that nothing later (the
+        // demo runs in this prefix too) finds them.
+        ClearNoteSave();
     }
 
     // The prefix user's own Desktop folder (never the home folder: see wine-prefix).
