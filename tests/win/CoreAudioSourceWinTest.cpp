@@ -180,8 +180,19 @@ struct StartRun {
     AudioFormat format;
 };
 
+// COM for the test's thread, as the capture thread has it around the source: the
+// formats are COM task memory.
+struct ComForThisThread {
+    ComForThisThread() { m_bOwn = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)); }
+    ~ComForThisThread() {
+        if (m_bOwn) CoUninitialize();
+    }
+    bool m_bOwn = false;
+};
+
 template <class Script, class Check>
 void WithSource(Script script, Check check) {
+    ComForThisThread com;
     CFakeDevice device;
     script(device);
     device.AddRef();  // the reference the source takes over
