@@ -146,8 +146,19 @@ class NoteToolTest : public RemoteTest {
         ASSERT_FALSE(WaitTitled("screen-animator 0,0").empty()) << "no backdrop";
     }
 
+    // The pen the palette starts with: red, size 2 (the profile keeps the last choice).
+    void StoreDefaultPen() {
+        const std::string key = "HKCU\\Software\\Vantor Login\\Vantor Tavrel\\config";
+        e2e::RunWine(
+            {"reg", "add", key, "/v", "notetool_color", "/t", "REG_DWORD", "/d", "230", "/f"}, "");
+        e2e::RunWine(
+            {"reg", "add", key, "/v", "notetool_pensizetype", "/t", "REG_DWORD", "/d", "2", "/f"},
+            "");
+    }
+
     // Logs in, opens the palette and enters board writing over the backdrop.
-    std::string OpenBoard() {
+    std::string OpenBoard(bool defaultPen = true) {
+        if (defaultPen) StoreDefaultPen();
         StartBackdrop();
         const std::string panel = LogInWithStreamingLectern();
         EXPECT_FALSE(panel.empty());
@@ -163,12 +174,15 @@ class NoteToolTest : public RemoteTest {
         return palette;
     }
 
-    // A stroke with the real pointer from (x0, y) to (x1, y).
+    // A stroke with the real pointer from (x0, y) to (x1, y), in steps of 20 pixels. The
+    // pause between steps keeps the moves from being merged into one, so the eraser
+    // gets every point (its squares are 32 pixels wide).
     void Stroke(int x0, int x1, int y) {
         std::vector<std::string> args{"mousemove", std::to_string(x0), std::to_string(y),
                                       "mousedown", "1"};
         for (int x = x0; x <= x1; x += 20)
-            args.insert(args.end(), {"mousemove", std::to_string(x), std::to_string(y)});
+            args.insert(args.end(),
+                        {"sleep", "0.03", "mousemove", std::to_string(x), std::to_string(y)});
         args.insert(args.end(), {"mouseup", "1"});
         Xdo(args);
     }
@@ -344,7 +358,7 @@ TEST_F(NoteToolTest, BadStoredValuesAreReadAsTheDefaultsAndEnterClosesAfterAskin
                       .exitCode,
                   0);
     }
-    const std::string palette = OpenBoard();
+    const std::string palette = OpenBoard(false);
     ASSERT_FALSE(palette.empty());
     EXPECT_TRUE(Checked(palette, kRed));
     EXPECT_TRUE(Checked(palette, kSize2));
@@ -370,4 +384,39 @@ TEST_F(NoteToolTest, BadStoredValuesAreReadAsTheDefaultsAndEnterClosesAfterAskin
     Press(box, kNoButton);
     EXPECT_TRUE(WaitWindowGone(m_overlay));
     EXPECT_TRUE(WaitVisible(palette, false));
+}
+
+// The highlighter only darkens (its yellow over the blue backdrop leaves the blue's
+// bits that yellow has), and the eraser brings the frozen screen back under the ink.
+TEST_F(NoteToolTest, TheHighlighterDarkensAndTheEraserRestoresTheScreen) {
+    constexpr int kErase = 1523, kSemiTransparent = 1537, kYellow = 1533;
+    const std::string palette = OpenBoard();
+    ASSERT_FALSE(palette.empty());
+    Stroke(100, 500, 450);
+    Press(palette, kErase);
+    Stroke(200, 300, 450);
+    Press(palette, kDraw);
+    Press(palette, kYellow);
+    Press(palette, kSemiTransparent);
+    EXPECT_TRUE(Checked(palette, kSemiTransparent));
+    Stroke(100, 500, 600);
+    const std::string shot = e2e::Screenshot("note-highlighter-eraser");
+    EXPECT_TRUE(Near(PixelAt(shot, 150, 450), 230, 0, 0)) << Describe(PixelAt(shot, 150, 450));
+    EXPECT_TRUE(Near(PixelAt(shot, 250, 450), kBackdropRed, kBackdropGreen, kBackdropBlue, 10))
+        << "not erased: " << Describe(PixelAt(shot, 250, 450));
+    EXPECT_TRUE(Near(PixelAt(shot, 300, 600), kBackdropRed & 230, kBackdropGreen & 230, 0, 10))
+        << "the highlighter: " << Describe(PixelAt(shot, 300, 600));
+}
+
+// At a scale factor of 1.4 the palette is 242 pixels wide and 152 high at the right
+// edge, 392 pixels down.
+TEST_F(NoteToolTest, ThePaletteFollowsTheScaleFactor) {
+    m_extraConfig = "scalefactor=1.4\r\n";
+    const std::string panel = LogInWithStreamingLectern();
+    ASSERT_FALSE(panel.empty());
+    Press(panel, IDC_NOTE_TOOL);
+    const std::string palette = WaitPalette();
+    ASSERT_FALSE(palette.empty());
+    EXPECT_TRUE(WaitRect(palette, "782,392,1024,544")) << Info(palette).rect;
+    e2e::Screenshot("note-palette-1.4");
 }
