@@ -420,3 +420,21 @@ TEST_F(NoteToolTest, ThePaletteFollowsTheScaleFactor) {
     EXPECT_TRUE(WaitRect(palette, "782,392,1024,544")) << Info(palette).rect;
     e2e::Screenshot("note-palette-1.4");
 }
+
+// Yes to the question saves the ink first, then the white page comes.
+TEST_F(NoteToolTest, YesToTheQuestionSavesBeforeTheNextPage) {
+    const std::string palette = OpenBoard();
+    ASSERT_FALSE(palette.empty());
+    Stroke(100, 400, 450);
+    Press(palette, kWhiteboardMode);
+    const std::string box = WaitBox(kSaveCaption);
+    ASSERT_FALSE(box.empty()) << "no question before unsaved ink went";
+    Press(box, kYesButton);
+    EXPECT_TRUE(WaitSaved(1)) << "Yes saved nothing";
+    EXPECT_TRUE(WaitWindowGone(m_overlay));
+    EXPECT_FALSE(WaitTitled(kOverlayCaption).empty()) << "no white page after the save";
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!Checked(palette, kWhiteboardMode) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    EXPECT_TRUE(Checked(palette, kWhiteboardMode));
+}
