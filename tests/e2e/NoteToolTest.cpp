@@ -82,18 +82,21 @@ class NoteToolTest : public RemoteTest {
 
     // The palette: the dialog whose caption label reads "Tavrel 판서도구".
     std::string WaitPalette(int timeoutMs = kWindowWaitMs) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        do {
-            RunResult list = UiDriver({"list", "--class", kDialogClass, "--all"});
-            for (const std::string& line : SplitFields(list.out, '\n')) {
-                const std::string hwnd = SplitFields(line, '\t').front();
-                if (!hwnd.empty() && UiDriver({"text", hwnd, "1011"}).out == kPaletteCaption)
-                    return hwnd;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-        } while (std::chrono::steady_clock::now() < deadline);
-        return "";
+        std::string palette;
+        PollUntil(
+            [&] {
+                RunResult list = UiDriver({"list", "--class", kDialogClass, "--all"});
+                for (const std::string& line : SplitFields(list.out, '\n')) {
+                    const std::string hwnd = SplitFields(line, '\t').front();
+                    if (!hwnd.empty() && UiDriver({"text", hwnd, "1011"}).out == kPaletteCaption) {
+                        palette = hwnd;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            std::chrono::milliseconds(timeoutMs));
+        return palette;
     }
 
     std::string WaitTitled(const std::string& title, bool hiddenToo = false) {
@@ -105,32 +108,17 @@ class NoteToolTest : public RemoteTest {
     }
 
     bool WaitRect(const std::string& hwnd, const std::string& rect) {
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (Info(hwnd).rect != rect) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-        }
-        return true;
+        return PollUntil([&] { return Info(hwnd).rect == rect; });
     }
 
     bool WaitVisible(const std::string& hwnd, bool visible) {
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (Info(hwnd).visible != visible) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-        }
-        return true;
+        return PollUntil([&] { return Info(hwnd).visible == visible; });
     }
 
     // Waits until the window itself takes input again (no WS_DISABLED).
     bool WaitWindowEnabled(const std::string& hwnd) {
         constexpr unsigned long kDisabled = 0x08000000;
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while ((Info(hwnd).style & kDisabled) != 0) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-        }
-        return true;
+        return PollUntil([&] { return (Info(hwnd).style & kDisabled) == 0; });
     }
 
     bool Checked(const std::string& hwnd, int id) {
@@ -174,13 +162,13 @@ class NoteToolTest : public RemoteTest {
         return palette;
     }
 
-    // A stroke with the real pointer from (x0, y) to (x1, y), in steps of 20 pixels. The
+    // A stroke with the real pointer from (x0, y) to (x1, y), in steps of `step` pixels. The
     // pause between steps keeps the moves from being merged into one, so the eraser
     // gets every point (its squares are 32 pixels wide).
-    void Stroke(int x0, int x1, int y) {
+    void Stroke(int x0, int x1, int y, int step = 20) {
         std::vector<std::string> args{"mousemove", std::to_string(x0), std::to_string(y),
                                       "mousedown", "1"};
-        for (int x = x0; x <= x1; x += 20)
+        for (int x = x0; x <= x1; x += step)
             args.insert(args.end(),
                         {"sleep", "0.03", "mousemove", std::to_string(x), std::to_string(y)});
         args.insert(args.end(), {"mouseup", "1"});
@@ -200,12 +188,7 @@ class NoteToolTest : public RemoteTest {
     }
 
     bool WaitSaved(size_t count) {
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (SavedToday().size() < count) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-        }
-        return true;
+        return PollUntil([&] { return SavedToday().size() >= count; });
     }
 
     void ClearNoteSave() {
@@ -394,7 +377,8 @@ TEST_F(NoteToolTest, TheHighlighterDarkensAndTheEraserRestoresTheScreen) {
     ASSERT_FALSE(palette.empty());
     Stroke(100, 500, 450);
     Press(palette, kErase);
-    Stroke(200, 300, 450);
+    // Short steps: even two moves merged into one leave no gap between the squares.
+    Stroke(200, 300, 450, 8);
     Press(palette, kDraw);
     Press(palette, kYellow);
     Press(palette, kSemiTransparent);
@@ -433,8 +417,5 @@ TEST_F(NoteToolTest, YesToTheQuestionSavesBeforeTheNextPage) {
     EXPECT_TRUE(WaitSaved(1)) << "Yes saved nothing";
     EXPECT_TRUE(WaitWindowGone(m_overlay));
     EXPECT_FALSE(WaitTitled(kOverlayCaption).empty()) << "no white page after the save";
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!Checked(palette, kWhiteboardMode) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    EXPECT_TRUE(Checked(palette, kWhiteboardMode));
+    EXPECT_TRUE(PollUntil([&] { return Checked(palette, kWhiteboardMode); }));
 }

@@ -119,6 +119,13 @@ class ScreenUpTest : public RemoteTest {
         return std::nullopt;
     }
 
+    // Switches on, waits for frame 0 and the end of the button's pause, then for the
+    // screen to stand still: what a test that changes the screen starts from.
+    bool SwitchOnAndWaitStill(const std::string& panel) {
+        SwitchOn(panel);
+        return WaitFrame(0) && WaitEnabled(panel, kScreenUpButton) && WaitStill(5s);
+    }
+
     // Waits until no frame has arrived for `quiet`; false when frames still came at the
     // end of the time.
     bool WaitStill(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout = 60s) {

@@ -72,10 +72,7 @@ TEST_F(ScreenUpTest, SwitchingOnAnnouncesTheSizeSendsEveryTileAndMatchesTheScree
 TEST_F(ScreenUpTest, AWindowThatChangesSendsOnlyTheTilesItTouches) {
     const std::string panel = LogInForScreenUp();
     ASSERT_FALSE(panel.empty());
-    SwitchOn(panel);
-    ASSERT_TRUE(WaitFrame(0));
-    ASSERT_TRUE(WaitEnabled(panel, kScreenUpButton));
-    ASSERT_TRUE(WaitStill(kStillTime));
+    ASSERT_TRUE(SwitchOnAndWaitStill(panel));
 
     // Inside the tile of column 1, row 1 (x 128-255, y 192-383): index 9 alone.
     const uint64_t before = Log().LastSeq();
@@ -130,10 +127,7 @@ TEST_F(ScreenUpTest, WithoutAcknowledgementsOnlyOneFrameInThirtyOneGoesOut) {
 TEST_F(ScreenUpTest, ADisplayChangeRestartsTheCaptureAndTheNumbersGoOn) {
     const std::string panel = LogInForScreenUp();
     ASSERT_FALSE(panel.empty());
-    SwitchOn(panel);
-    ASSERT_TRUE(WaitFrame(0));
-    ASSERT_TRUE(WaitEnabled(panel, kScreenUpButton));
-    ASSERT_TRUE(WaitStill(kStillTime));
+    ASSERT_TRUE(SwitchOnAndWaitStill(panel));
     const int32_t last = FrameNumbers(m_onSeq).back();
 
     const uint64_t before = Log().LastSeq();
@@ -212,18 +206,14 @@ TEST_F(ScreenUpTest, TheFoldedPanelIsInThePicture) {
     ASSERT_TRUE(WaitEnabled(panel, kScreenUpButton));
     Press(panel, kFoldButton);
     // Folded, the panel is a square mini button of 70 pixels.
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
     int left = 0, top = 0, right = 0, bottom = 0;
-    for (;;) {
+    ASSERT_TRUE(PollUntil([&] {
         const std::vector<std::string> r = SplitFields(Info(panel).rect, ',');
-        if (r.size() == 4) {
-            left = std::stoi(r[0]), top = std::stoi(r[1]);
-            right = std::stoi(r[2]), bottom = std::stoi(r[3]);
-            if (right - left == 70 && bottom - top == 70) break;
-        }
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the panel did not fold";
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
+        if (r.size() != 4) return false;
+        left = std::stoi(r[0]), top = std::stoi(r[1]);
+        right = std::stoi(r[2]), bottom = std::stoi(r[3]);
+        return right - left == 70 && bottom - top == 70;
+    })) << "the panel did not fold";
     ASSERT_TRUE(WaitStill(kStillTime));
     const std::string lectern = e2e::OutDir() + "/screenup-folded-lectern.png";
     const std::string pad = e2e::Screenshot("screenup-folded-pad");

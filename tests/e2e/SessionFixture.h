@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -54,6 +55,19 @@ inline CEventLog::Predicate Received(const std::string& role, const std::string&
     return [role, code](const SimEvent& e) {
         return e.kind == "recv" && e.Text("role") == role && e.Text("code") == code;
     };
+}
+
+// Waits until `holds` is true, looking again every kPollMs; false after the limit.
+// For states of the program's windows and files: they live in another process, which
+// sends no notice the test could wait on, so looking again is the only way.
+inline bool PollUntil(const std::function<bool()>& holds,
+                      std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!holds()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    return true;
 }
 
 class SessionTest : public ::testing::Test {
