@@ -7,13 +7,24 @@
 set(TAVREL_SRC ${CMAKE_CURRENT_LIST_DIR}/../src)
 get_filename_component(TAVREL_SRC ${TAVREL_SRC} ABSOLUTE)
 
-# Sub-systems that belong to the main program (the updater has its own folder). A
-# folder is listed once it exists: viewer, screenup and notetool join with their code.
+# Sub-systems that belong to the main program. The updater's folder adds its portable
+# decisions to tavrel_core; its Windows files belong to the updater program alone and
+# are collected by tavrel_collect_updater.
 set(TAVREL_CORE_DIRS shell protocol connection login panel widgets remote screenup soundup notetool)
+
+# The updater's Windows sources (without its entry point).
+function(tavrel_collect_updater out_win)
+  file(GLOB files CONFIGURE_DEPENDS ${TAVREL_SRC}/updater/*_win.cpp)
+  list(FILTER files EXCLUDE REGEX "Main_win\\.cpp$")
+  set(${out_win} ${files} PARENT_SCOPE)
+endfunction()
 
 function(tavrel_collect out_portable out_win)
   set(portable)
   set(win)
+  file(GLOB updater_portable CONFIGURE_DEPENDS ${TAVREL_SRC}/updater/*.cpp)
+  list(FILTER updater_portable EXCLUDE REGEX "_win\\.cpp$")
+  list(APPEND portable ${updater_portable})
   foreach(dir IN LISTS TAVREL_CORE_DIRS)
     file(GLOB files CONFIGURE_DEPENDS ${TAVREL_SRC}/${dir}/*.cpp)
     foreach(f IN LISTS files)
