@@ -49,12 +49,33 @@ TEST(UpdaterLayout, WindowAtEachScreen) {
         UpdaterRect title, list, runNow, backdrop;
         int header;
     } cases[] = {
-        {1024, 768, 564, 354, {6, 12, 121, 22}, {18, 57, 531, 237}, {444, 311, 111, 34},
-         {13, 51, 541, 249}, 38},
-        {2560, 1440, 789, 495, {8, 16, 169, 30}, {25, 79, 743, 331}, {621, 435, 155, 47},
-         {18, 71, 757, 348}, 53},
-        {3840, 2160, 1128, 708, {12, 24, 242, 44}, {36, 114, 1062, 474}, {888, 622, 222, 68},
-         {26, 102, 1082, 498}, 76},
+        {1024,
+         768,
+         564,
+         354,
+         {6, 12, 121, 22},
+         {18, 57, 531, 237},
+         {444, 311, 111, 34},
+         {13, 51, 541, 249},
+         38},
+        {2560,
+         1440,
+         789,
+         495,
+         {8, 16, 169, 30},
+         {25, 79, 743, 331},
+         {621, 435, 155, 47},
+         {18, 71, 757, 348},
+         53},
+        {3840,
+         2160,
+         1128,
+         708,
+         {12, 24, 242, 44},
+         {36, 114, 1062, 474},
+         {888, 622, 222, 68},
+         {26, 102, 1082, 498},
+         76},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.screenWidth << "x" << c.screenHeight);
@@ -66,8 +87,8 @@ TEST(UpdaterLayout, WindowAtEachScreen) {
         ExpectRect(layout.list, c.list.x, c.list.y, c.list.width, c.list.height, "list");
         ExpectRect(layout.runNow, c.runNow.x, c.runNow.y, c.runNow.width, c.runNow.height,
                    "run now");
-        ExpectRect(layout.backdrop, c.backdrop.x, c.backdrop.y, c.backdrop.width,
-                   c.backdrop.height, "backdrop");
+        ExpectRect(layout.backdrop, c.backdrop.x, c.backdrop.y, c.backdrop.width, c.backdrop.height,
+                   "backdrop");
         EXPECT_EQ(layout.headerHeight, c.header);
     }
 }
@@ -78,7 +99,7 @@ TEST(UpdaterLayout, EnglishTitleIsOnePixelTallerBeforeScaling) {
         bool english;
         int height;
     } cases[] = {
-        {1.0f, false, 13}, {1.0f, true, 14}, {1.4f, false, 18},
+        {1.0f, false, 13}, {1.0f, true, 14},  {1.4f, false, 18},
         {1.4f, true, 19},  {2.0f, false, 26}, {2.0f, true, 28},
     };
     for (const Case& c : cases) {
@@ -93,9 +114,9 @@ TEST(UpdaterLayout, HeaderBandIsTheCaption) {
         float scale;
         bool inside;
     } cases[] = {
-        {0, 0, 562, 1.0f, true},     {561, 37, 562, 1.0f, true},  {10, 38, 562, 1.0f, false},
-        {562, 10, 562, 1.0f, false}, {-1, 10, 562, 1.0f, false},  {10, -1, 562, 1.0f, false},
-        {10, 52, 787, 1.4f, true},   {10, 53, 787, 1.4f, false},  {10, 75, 1126, 2.0f, true},
+        {0, 0, 562, 1.0f, true},     {561, 37, 562, 1.0f, true}, {10, 38, 562, 1.0f, false},
+        {562, 10, 562, 1.0f, false}, {-1, 10, 562, 1.0f, false}, {10, -1, 562, 1.0f, false},
+        {10, 52, 787, 1.4f, true},   {10, 53, 787, 1.4f, false}, {10, 75, 1126, 2.0f, true},
         {10, 76, 1126, 2.0f, false},
     };
     for (const Case& c : cases) {
