@@ -16,14 +16,14 @@ namespace tavrel {
 
 // Ids of the progress messages (string table; the English texts stand at id + 300).
 enum UpdaterMessage : int {
-    kMsgDownloadStart = 300,     // "다운로드 시작 : %s\n"
-    kMsgDownloadFailed = 301,    // "다운로드 실패 : %s\n"
-    kMsgSaveFailed = 302,        // "파일저장 오류 : %s\n"
-    kMsgWriteFailed = 303,       // "파일쓰기 오류\n"
-    kMsgDownloadDone = 304,      // "다운로드 완료 : %s\n"
-    kMsgDownloadRefused = 305,   // "다운로드 요구 많음 : %s\n"
-    kMsgBatchCreateFailed = 306, // "배치 파일 생성 오류 : %s\n"
-    kMsgBatchWriteFailed = 307,  // "배치 파일 쓰기 오류\n"
+    kMsgDownloadStart = 300,      // "다운로드 시작 : %s\n"
+    kMsgDownloadFailed = 301,     // "다운로드 실패 : %s\n"
+    kMsgSaveFailed = 302,         // "파일저장 오류 : %s\n"
+    kMsgWriteFailed = 303,        // "파일쓰기 오류\n"
+    kMsgDownloadDone = 304,       // "다운로드 완료 : %s\n"
+    kMsgDownloadRefused = 305,    // "다운로드 요구 많음 : %s\n"
+    kMsgBatchCreateFailed = 306,  // "배치 파일 생성 오류 : %s\n"
+    kMsgBatchWriteFailed = 307,   // "배치 파일 쓰기 오류\n"
     kMsgServerInfoFailed = 308,
     kMsgRunNowHint = 309,
     kMsgCheckingUpdater = 311,
@@ -35,9 +35,9 @@ enum UpdaterMessage : int {
     kMsgDownloadingUpdater = 317,
     kMsgFailedReply = 318,
     // Our own messages, beyond the original table (see docs/updater.md).
-    kMsgRecordRejected = 320,     // "잘못된 파일 정보를 건너뜁니다 : %s\n"
-    kMsgInstallFailed = 321,      // "파일 설치 오류 : %s\n"
-    kMsgBatchPathUnwritable = 322 // "프로그램 폴더 경로를 배치 파일에 쓸 수 없습니다 : %s\n"
+    kMsgRecordRejected = 320,  // "잘못된 파일 정보를 건너뜁니다 : %s\n"
+    kMsgInstallFailed = 321,   // "파일 설치 오류 : %s\n"
+    kMsgBatchPathUnwritable = 322  // "프로그램 폴더 경로를 배치 파일에 쓸 수 없습니다 : %s\n"
 };
 
 constexpr int kLogLevelProgress = 0;
@@ -103,9 +103,9 @@ class IUpdaterHost {
 
 // What the dialog does after a start-sequence attempt.
 enum class StartOutcome {
-    kRetryLater,    // arm the start timer with the retry period
+    kRetryLater,      // arm the start timer with the retry period
     kStartDownloads,  // run a download step at once, then every download period
-    kEnding,        // the updater is ending (it replaced itself)
+    kEnding,          // the updater is ending (it replaced itself)
 };
 
 class CUpdateEngine {
@@ -150,6 +150,14 @@ class CUpdateEngine {
     void SetTargetType(std::u16string type) { m_targetType = std::move(type); }
 
   private:
+    // One GET of a page, over HTTPS and then, when allowed, plain HTTP. A body larger
+    // than `maxBodyBytes` counts as a failure even when the host let it through.
+    HttpReply RequestWithFallback(const std::u16string& page, const std::u16string& form,
+                                  size_t maxBodyBytes);
+    // A record the running updater may download or install: safe, of the target
+    // product, and not a language module the configured language skips.
+    bool IsWanted(const UpdateFileRecord& record) const;
+    // Installs one staged file with a dated backup; `suffix` empty when there is no date.
     bool InstallOne(const UpdateFileRecord& record, const std::u16string& suffix);
 
     IUpdaterHost& m_host;
