@@ -10,6 +10,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -21,7 +22,8 @@ struct WebReply {
     std::string body;
 };
 
-inline WebReply WebGet(int port, const std::string& target, bool secure) {
+inline WebReply WebGet(int port, const std::string& target, bool secure,
+                       const std::string& agent = "Vantor") {
     WebReply reply;
     const int s = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -49,8 +51,8 @@ inline WebReply WebGet(int port, const std::string& target, bool secure) {
     }
     reply.connected = true;
     const std::string request = "GET " + target +
-                                " HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Vantor\r\n"
-                                "Connection: Close\r\nHost: 127.0.0.1\r\n\r\n";
+                                " HTTP/1.0\r\nAccept: */*\r\nUser-Agent: " + agent +
+                                "\r\nConnection: Close\r\nHost: 127.0.0.1\r\n\r\n";
     if (ssl) {
         SSL_write(ssl, request.data(), int(request.size()));
     } else {
@@ -76,6 +78,15 @@ inline WebReply WebGet(int port, const std::string& target, bool secure) {
     reply.head = all.substr(0, end);
     reply.body = all.substr(end + 4);
     return reply;
+}
+
+// The body length a reply's head announces (-1 without one).
+inline long long WebContentLength(const WebReply& reply) {
+    const std::string name = "\r\ncontent-length:";
+    std::string head = reply.head;
+    for (char& c : head) c = char(std::tolower(static_cast<unsigned char>(c)));
+    const size_t at = head.find(name);
+    return at == std::string::npos ? -1 : std::atoll(head.c_str() + at + name.size());
 }
 
 // The test's own certificate, made with the project's script into a temporary folder.

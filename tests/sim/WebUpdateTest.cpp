@@ -2,123 +2,25 @@
 // of Windows executables it lists them with (executables built here byte by byte).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <map>
 #include <memory>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "EventLog.h"
+#include "PeFileBuilder.h"
 #include "WebTestClient.h"
+#include "WebUpdateFixture.h"
 #include "web/HttpServer.h"
 #include "web/PeVersion.h"
 #include "web/UpdateWebServer.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-const std::string kNoVersion949 = "\xc7\xd8\xb4\xe7\xbe\xf8\xc0\xbd";
-
-void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-    b[at] = uint8_t(v);
-    b[at + 1] = uint8_t(v >> 8);
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    Put16(b, at, uint16_t(v));
-    Put16(b, at + 2, uint16_t(v >> 16));
-}
-void Pad4(std::vector<uint8_t>& b) {
-    while (b.size() % 4) b.push_back(0);
-}
-
-// One node of a version resource: length, value length, type, key, value, children.
-std::vector<uint8_t> Node(const std::u16string& key, const std::vector<uint8_t>& value, bool text,
-                          const std::vector<std::vector<uint8_t>>& children = {}) {
-    std::vector<uint8_t> b(6, 0);
-    for (char16_t c : key + u'\0') {
-        b.push_back(uint8_t(c));
-        b.push_back(uint8_t(c >> 8));
-    }
-    Pad4(b);
-    b.insert(b.end(), value.begin(), value.end());
-    for (const auto& child : children) {
-        Pad4(b);
-        b.insert(b.end(), child.begin(), child.end());
-    }
-    Put16(b, 0, uint16_t(b.size()));
-    Put16(b, 2, uint16_t(text ? value.size() / 2 : value.size()));
-    Put16(b, 4, text ? 1 : 0);
-    return b;
-}
-
-std::vector<uint8_t> Text(const std::u16string& s) {
-    std::vector<uint8_t> b;
-    for (char16_t c : s + u'\0') {
-        b.push_back(uint8_t(c));
-        b.push_back(uint8_t(c >> 8));
-    }
-    return b;
-}
-
-std::vector<uint8_t> VersionBlock(const std::u16string& table, const std::u16string& fileVersion,
-                                  bool withTranslation) {
-    std::vector<std::vector<uint8_t>> strings = {Node(u"CompanyName", Text(u"Vantor"), true)};
-    if (!fileVersion.empty()) strings.push_back(Node(u"FileVersion", Text(fileVersion), true));
-    std::vector<std::vector<uint8_t>> children = {
-        Node(u"StringFileInfo", {}, true, {Node(table, {}, true, strings)})};
-    if (withTranslation) {
-        children.push_back(Node(u"VarFileInfo", {}, true,
-                                {Node(u"Translation", {0x12, 0x04, 0xb0, 0x04}, false)}));
-    }
-    return Node(u"VS_VERSION_INFO", std::vector<uint8_t>(52, 0), false, children);
-}
-
-// A 32-bit PE with one ".rsrc" section holding a version resource.
-std::vector<uint8_t> PeFile(const std::vector<uint8_t>& version) {
-    constexpr uint32_t kPe = 0x40, kOptional = kPe + 24, kSections = kOptional + 224;
-    constexpr uint32_t kRaw = 0x200, kRva = 0x1000, kData = 0x58;
-    std::vector<uint8_t> f(kRaw + kData, 0);
-    f[0] = 'M';
-    f[1] = 'Z';
-    Put32(f, 0x3C, kPe);
-    Put32(f, kPe, 0x00004550);
-    Put16(f, kPe + 4, 0x14C);
-    Put16(f, kPe + 6, 1);
-    Put16(f, kPe + 20, 224);
-    Put16(f, kOptional, 0x10B);
-    Put32(f, kOptional + 92, 16);
-    Put32(f, kOptional + 96 + 2 * 8, kRva);
-    Put32(f, kOptional + 96 + 2 * 8 + 4, kData + uint32_t(version.size()));
-    std::memcpy(&f[kSections], ".rsrc", 5);
-    Put32(f, kSections + 8, kData + uint32_t(version.size()));
-    Put32(f, kSections + 12, kRva);
-    Put32(f, kSections + 16, kData + uint32_t(version.size()));
-    Put32(f, kSections + 20, kRaw);
-    // Type 16 -> name 1 -> language 0x412 -> data entry.
-    Put16(f, kRaw + 14, 1);
-    Put32(f, kRaw + 16, 16);
-    Put32(f, kRaw + 20, 0x80000018);
-    Put16(f, kRaw + 0x18 + 14, 1);
-    Put32(f, kRaw + 0x18 + 16, 1);
-    Put32(f, kRaw + 0x18 + 20, 0x80000030);
-    Put16(f, kRaw + 0x30 + 14, 1);
-    Put32(f, kRaw + 0x30 + 16, 0x412);
-    Put32(f, kRaw + 0x30 + 20, 0x48);
-    Put32(f, kRaw + 0x48, kRva + kData);
-    Put32(f, kRaw + 0x48 + 4, uint32_t(version.size()));
-    f.insert(f.end(), version.begin(), version.end());
-    return f;
-}
-
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-}  // namespace
+using namespace pe_builder;
 
 TEST(WebPeVersion, FileVersionIsReadThroughTheFirstTranslation) {
     const std::vector<uint8_t> notPe = {'M', 'Z', 0, 0};
@@ -157,40 +59,6 @@ TEST(WebPeVersion, FileVersionIsReadThroughTheFirstTranslation) {
     }
 }
 
-class WebUpdateTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        m_folder = fs::path(testing::TempDir()) / "update-files";
-        fs::remove_all(m_folder);
-        WriteFile(m_folder / "Vantor Tavrel.exe",
-                  PeFile(VersionBlock(u"041204b0", u"3, 0, 1, 1004", true)));
-        WriteFile(m_folder / "VTUpdaterT.exe", PeFile(VersionBlock(u"041204b0", u"1.0.0.9", true)));
-        WriteFile(m_folder / "language" / "Vantor TavrelEng.dll", std::vector<uint8_t>(300, 7));
-        WriteFile(m_folder / "sound.dat", std::vector<uint8_t>(50, 1));
-        std::ofstream(m_folder / CUpdateWebServer::kManifestName)
-            << "# path,productType,fileKey,stageName,version\n"
-               "sound.dat,u_other,*,sound.tmp,*\n";
-        CWebHostOptions options;
-        options.https = false;
-        ASSERT_TRUE(m_host.Start(options)) << m_host.LastError();
-        m_server = std::make_unique<CUpdateWebServer>(m_host, m_folder.string(), &m_log);
-    }
-    void TearDown() override {
-        m_host.Stop();
-        fs::remove_all(m_folder);
-    }
-    WebReply Get(const std::string& target) { return WebGet(m_host.HttpPort(), target, false); }
-    std::string Download(const std::string& key) {
-        return std::string(CUpdateWebServer::kDownloadPath) + "?type=" + key +
-               "&releaseversion=2.0Login&dummy=-12";
-    }
-
-    fs::path m_folder;
-    CEventLog m_log;
-    CWebHost m_host;
-    std::unique_ptr<CUpdateWebServer> m_server;
-};
-
 TEST_F(WebUpdateTest, PagesListAndServeTheFolder) {
     const WebReply info = Get(std::string(CUpdateWebServer::kServerInfoPath) + "?dummy=5");
     EXPECT_EQ(200, info.status);
@@ -204,15 +72,15 @@ TEST_F(WebUpdateTest, PagesListAndServeTheFolder) {
     };
     EXPECT_EQ(
         "code:0\n"
-        "file:u_tavrel,updater_tavrel_exe,VTUpdaterT.exe,," +
+        "file:u_tavrel,updater_tavrel_exe,VTUpdaterT.exe,.\\," +
             size("VTUpdaterT.exe") +
             ",1.0.0.9,0,VTUpdaterT.exe.new\n"
-            "file:u_tavrel,vantor_tavrel_exe,Vantor Tavrel.exe,," +
+            "file:u_tavrel,vantor_tavrel_exe,Vantor Tavrel.exe,.\\," +
             size("Vantor Tavrel.exe") +
             ",3.0.1.1004,0,Vantor Tavrel.exe.new\n"
             "file:u_tavrel,t_lang_dll_eng,Vantor TavrelEng.dll,language\\,300," +
             kNoVersion949 + ",0,Vantor TavrelEng.dll.new\n" +
-            "file:u_other,sound_dat,sound.dat,,50," + kNoVersion949 + ",0,sound.tmp",
+            "file:u_other,sound_dat,sound.dat,.\\,50," + kNoVersion949 + ",0,sound.tmp",
         list.body);
 
     const WebReply dll = Get(Download("t_lang_dll_eng"));
@@ -271,4 +139,154 @@ TEST_F(WebUpdateTest, FailuresApplyToTheirPageOnly) {
     EXPECT_EQ("update_request", events.back().kind);
     EXPECT_EQ("download", events.back().Text("page"));
     EXPECT_EQ("vantor_tavrel_exe", events.back().Text("key"));
+}
+
+// The pieces of a "file:" line split the way the updater splits them.
+std::vector<std::string> CommaPieces(const std::string& line) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = line.find(',', start);
+        pieces.push_back(line.substr(start, comma - start));
+        if (comma == std::string::npos) return pieces;
+        start = comma + 1;
+    }
+}
+
+TEST_F(WebUpdateTest, TopLevelFilesAreListedInTheDotFolderAndNoFieldIsEmpty) {
+    const struct {
+        const char* fileName;
+        const char* folder;
+    } cases[] = {
+        {"VTUpdaterT.exe", ".\\"},
+        {"Vantor Tavrel.exe", ".\\"},
+        {"Vantor TavrelEng.dll", "language\\"},
+        {"sound.dat", ".\\"},
+    };
+    const std::vector<UpdateFileEntry> files = m_server->Files();
+    ASSERT_EQ(std::size(cases), files.size());
+    for (const auto& c : cases) {
+        const auto file = std::find_if(files.begin(), files.end(), [&](const UpdateFileEntry& f) {
+            return f.fileName == c.fileName;
+        });
+        ASSERT_NE(files.end(), file) << c.fileName;
+        EXPECT_EQ(c.folder, file->folder) << c.fileName;
+    }
+    const std::string body = m_server->FileListBody();
+    size_t lines = 0;
+    for (size_t at = body.find("\nfile:"); at != std::string::npos;
+         at = body.find("\nfile:", at + 1)) {
+        const size_t end = body.find('\n', at + 1);
+        const auto pieces = CommaPieces(body.substr(at + 6, end - at - 6));
+        ++lines;
+        ASSERT_EQ(8u, pieces.size()) << body;
+        for (const std::string& piece : pieces) EXPECT_FALSE(piece.empty()) << body;
+    }
+    EXPECT_EQ(files.size(), lines);
+}
+
+TEST_F(WebUpdateTest, RequestsAreRecordedWithQueryAgentAndScheme) {
+    const struct {
+        std::string target;
+        bool secure;
+        const char* agent;
+        UpdatePage page;
+        const char* pageName;
+        const char* dummy;  // nullptr: not sent
+        const char* releaseVersion;
+        const char* key;
+        uint64_t bytes;
+    } cases[] = {
+        {std::string(CUpdateWebServer::kServerInfoPath) + "?dummy=-5", true, "VTUpdater",
+         UpdatePage::kServerInfo, "server_info", "-5", nullptr, "", 0},
+        {std::string(CUpdateWebServer::kServerInfoPath), false, "Other agent",
+         UpdatePage::kServerInfo, "server_info", nullptr, nullptr, "", 0},
+        {std::string(CUpdateWebServer::kFileListPath) + "?releaseversion=2.0Login&dummy=123", false,
+         "VTUpdater", UpdatePage::kFileList, "file_list", "123", "2.0Login", "", 0},
+        {Download("t_lang_dll_eng") + "3", true, "VTUpdater", UpdatePage::kDownload, "download",
+         "-123", "2.0Login", "t_lang_dll_eng", 300},
+        {std::string(CUpdateWebServer::kDownloadPath) +
+             "?type=t%5Flang_dll_eng&releaseversion=2%2E0Login&dummy=-2147483648",
+         false, "VTUpdater", UpdatePage::kDownload, "download", "-2147483648", "2.0Login",
+         "t_lang_dll_eng", 300},
+    };
+    for (const auto& c : cases) {
+        m_server->ClearRequests();
+        const size_t eventsBefore = m_log.Events().size();
+        const WebReply reply = Get(c.target, c.secure, c.agent);
+        ASSERT_EQ(200, reply.status) << c.target;
+        const auto records = m_server->Requests();
+        ASSERT_EQ(1u, records.size()) << c.target;
+        const UpdateRequestRecord& r = records[0];
+        const std::string query =
+            c.target.substr(std::min(c.target.find('?'), c.target.size() - 1) + 1);
+        EXPECT_EQ(c.page, r.page) << c.target;
+        EXPECT_EQ(c.pageName, r.pageName) << c.target;
+        EXPECT_EQ(c.secure ? "https" : "http", r.scheme) << c.target;
+        EXPECT_EQ(c.target.find('?') == std::string::npos ? "" : query, r.query) << c.target;
+        EXPECT_EQ(c.dummy ? c.dummy : "", r.dummy) << c.target;
+        EXPECT_EQ(c.releaseVersion ? c.releaseVersion : "", r.releaseVersion) << c.target;
+        EXPECT_EQ(c.key, r.key) << c.target;
+        EXPECT_EQ(c.agent, r.agent) << c.target;
+        EXPECT_EQ(200, r.status) << c.target;
+        EXPECT_EQ(reply.body.size(), r.length) << c.target;
+        if (c.page == UpdatePage::kDownload) {
+            EXPECT_EQ(c.bytes, r.bytes) << c.target;
+        }
+
+        const auto events = m_log.Events();
+        ASSERT_EQ(eventsBefore + 1, events.size()) << c.target;
+        const SimEvent& e = events.back();
+        EXPECT_EQ("update_request", e.kind);
+        EXPECT_EQ(c.pageName, e.Text("page")) << c.target;
+        EXPECT_EQ(r.query, e.Text("query")) << c.target;
+        EXPECT_EQ(c.agent, e.Text("agent")) << c.target;
+        EXPECT_EQ(r.scheme, e.Text("scheme")) << c.target;
+        EXPECT_EQ(c.dummy != nullptr, e.Has("dummy")) << c.target;
+        EXPECT_EQ(r.dummy, e.Text("dummy")) << c.target;
+        EXPECT_EQ(c.releaseVersion != nullptr, e.Has("releaseversion")) << c.target;
+        EXPECT_EQ(r.releaseVersion, e.Text("releaseversion")) << c.target;
+    }
+}
+
+TEST_F(WebUpdateTest, PagesCountEveryRequestWhateverTheAnswer) {
+    m_server->SetFailure(UpdatePage::kServerInfo, UpdatePageFailure::kDrop);
+    m_server->SetRefuseDownloads(1);
+    Get(std::string(CUpdateWebServer::kServerInfoPath) + "?dummy=1");
+    Get(std::string(CUpdateWebServer::kServerInfoPath) + "?dummy=2", true);
+    for (int i = 0; i < 3; ++i) Get(std::string(CUpdateWebServer::kFileListPath) + "?dummy=1");
+    Get(Download("t_lang_dll_eng"));  // refused
+    Get(Download("t_lang_dll_eng"));
+    Get(Download("no_such_key"));
+    EXPECT_EQ(2, m_server->PageCount(UpdatePage::kServerInfo));
+    EXPECT_EQ(3, m_server->PageCount(UpdatePage::kFileList));
+    EXPECT_EQ(3, m_server->PageCount(UpdatePage::kDownload));
+    const std::map<std::string, int> served = {{"t_lang_dll_eng", 1}};
+    EXPECT_EQ(served, m_server->DownloadCounts());
+    EXPECT_EQ(8u, m_server->Requests().size());
+}
+
+// A failure over one scheme lets the updater's retry over the other through: the
+// records show the first attempt and then the second.
+TEST_F(WebUpdateTest, FailureOverOneSchemeServesTheOther) {
+    const struct {
+        const char* scheme;  // "" both
+        bool httpsAnswered;
+        bool httpAnswered;
+    } cases[] = {{"https", false, true}, {"http", true, false}, {"", false, false}};
+    const std::string target = std::string(CUpdateWebServer::kServerInfoPath) + "?dummy=9";
+    for (const auto& c : cases) {
+        m_server->ClearRequests();
+        m_server->SetFailure(UpdatePage::kServerInfo, UpdatePageFailure::kDrop, c.scheme);
+        EXPECT_EQ(c.httpsAnswered, Get(target, true).answered) << c.scheme;
+        EXPECT_EQ(c.httpAnswered, Get(target, false).answered) << c.scheme;
+        const auto records = m_server->Requests();
+        ASSERT_EQ(2u, records.size()) << c.scheme;
+        EXPECT_EQ("https", records[0].scheme);
+        EXPECT_EQ(c.httpsAnswered ? 200 : 0, records[0].status) << c.scheme;
+        EXPECT_EQ("http", records[1].scheme);
+        EXPECT_EQ(c.httpAnswered ? 200 : 0, records[1].status) << c.scheme;
+    }
+    m_server->ClearMisbehaviours();
+    EXPECT_TRUE(Get(target, true).answered);
 }

@@ -11,9 +11,12 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "Classroom.h"
 #include "TextConvert.h"
+#include "web/UpdateSwitches.h"
 
 namespace {
 
@@ -91,8 +94,39 @@ Web servers (login page pointing at the relay; update pages with --update-folder
   --login-crlf            reply lines end in CR LF
   --login-quoted          reply values in double quotes
   --login-delay-ms N      a slow reply
-  --update-folder DIR     serve the update pages from the files in DIR (implies --web)
-  --update-refuse N       refuse the next N downloads with a short body (-1: all)
+  --update-folder DIR     serve the update pages from the files in DIR (implies --web);
+                          top-level files are listed in the folder ".\"
+  The update server's misbehaviours (each may be given more than once; KEY= limits a
+  setting to the downloads of that key, without it it holds for every download):
+  --update-refuse [KEY=]N refuse the next N downloads with a short body (-1: all)
+  --update-fail PAGE=WHAT[,SCHEME]
+                          PAGE server-info, file-list or download fails: WHAT none,
+                          404, 500, 302 or drop (no answer); with SCHEME (https or
+                          http) only over that one, so the other is served
+  --update-download-fail [KEY=]WHAT   downloads fail that way (as --update-fail)
+  --update-cut [KEY=]BYTES
+                          announce the whole body, send only BYTES of it, then close
+                          the connection (-1: off)
+  --update-huge [KEY=]BYTES|limit
+                          answer with a generated body of BYTES bytes instead of the
+                          file; limit: 67108865, one byte over the updater's limit
+                          (-1: off)
+  --update-slow [KEY=]MS[,AFTER]
+                          send the head and AFTER body bytes (default 0), pause MS,
+                          then the rest (0: off)
+  --update-extra-line LINE
+                          append "file:LINE" to the file list as it is (UTF-8, sent
+                          in the code page), e.g.
+                          "u_tavrel,evil,x.dll,..\..\,100,해당없음,0,x.dll.new"
+  --update-extra-body KEY=FILE   serve the bytes of FILE for the download key KEY
+  --update-malicious NAME|all
+                          append a malicious record (a u_tavrel file that is missing,
+                          with a 200-byte body under its key evil_NAME): climb-folder,
+                          climb-slash-folder, climb-name, climb-stage, drive-folder,
+                          drive-stage, colon-name, root-folder, root-stage,
+                          unc-folder, device-stage, stage-is-name, and
+                          X-in-folder, X-in-name, X-in-stage with X percent,
+                          ampersand, pipe, less, greater, caret or bang
 
 Output:
   --log FILE              append events to FILE instead of standard output
@@ -119,6 +153,12 @@ Input commands (one per line):
                           second from the first chunk to the last (0 with fewer than
                           2), hz: dominant pitch of all samples at 8000 samples/s
   sound-stats reset       start a new window (event "sound_stats_reset")
+  update NAME VALUE       change the update server at run time as --update-NAME VALUE
+                          (e.g. "update cut vantor_tavrel_exe=1000"); also
+                          "update clear" (no misbehaviour, no extra line) and
+                          "update reload" (read the folder again)
+  update-counts           event "update_counts": requests per page (server_info,
+                          file_list, download) and downloads per key ("downloads")
   quit                    stop the classroom
 )";
 
@@ -148,7 +188,8 @@ struct WebSwitches {
     bool crlf = false;
     bool quoted = false;
     int delayMs = 0;
-    int refuseDownloads = 0;
+    // Update server settings, checked when parsed and applied once it runs.
+    std::vector<std::pair<std::string, std::string>> update;
 } g_web;
 
 // Where the remote-control reference picture goes ("": nowhere).
@@ -247,7 +288,6 @@ const std::map<std::string, ValueSwitch>& ValueSwitches() {
         {"--key", [](auto& v, int, auto& o) { return o.web.keyFile = v, o.withWeb = true; }},
         {"--update-folder",
          [](auto& v, int, auto& o) { return o.updateFolder = v, o.withWeb = true; }},
-        {"--update-refuse", [](auto&, int n, auto&) { return g_web.refuseDownloads = n, true; }},
         {"--login-delay-ms", [](auto&, int n, auto&) { return g_web.delayMs = n, true; }},
         {"--login-answer",
          [](auto& v, int, auto&) {
@@ -286,9 +326,17 @@ bool ParseArguments(int argc, char** argv, ClassroomOptions& o) {
             continue;
         }
         auto value = ValueSwitches().find(sw);
-        if (value == ValueSwitches().end()) return Fail("unknown switch " + sw);
+        const std::string update = sw.compare(0, 9, "--update-") == 0 ? sw.substr(9) : "";
+        if (value == ValueSwitches().end() && update.empty()) return Fail("unknown switch " + sw);
         if (i + 1 >= argc) return Fail("missing value for " + sw);
         std::string v = argv[++i];
+        if (value == ValueSwitches().end()) {
+            std::string error;
+            if (UpdateSettingIsFlag(update) || !ApplyUpdateSetting(nullptr, update, v, error))
+                return Fail(sw + ": " + (error.empty() ? "not a switch" : error));
+            g_web.update.emplace_back(update, v);
+            continue;
+        }
         if (!value->second(v, std::atoi(v.c_str()), o)) return false;
     }
     return true;
@@ -302,6 +350,18 @@ void WriteReference(const std::string& path, CClassroom& classroom) {
     // Nothing streamed yet (or no media) leaves no picture to write.
     bool ok = classroom.Media() && classroom.Media()->WriteStreamedPng(path);
     std::cerr << (ok ? "written " : "not written ") << path << "\n";
+}
+
+// "update NAME VALUE", as the switch --update-NAME VALUE.
+void RunUpdateCommand(const std::string& rest, CClassroom& classroom) {
+    const size_t space = rest.find(' ');
+    const std::string name = rest.substr(0, space);
+    const std::string value = space == std::string::npos ? "" : rest.substr(space + 1);
+    std::string error;
+    if (!classroom.UpdateWeb())
+        std::cerr << "classroom-sim: no update server (--update-folder)\n";
+    else if (!ApplyUpdateSetting(classroom.UpdateWeb(), name, value, error))
+        std::cerr << "classroom-sim: update " << name << ": " << error << "\n";
 }
 
 void RunCommand(const std::string& line, CClassroom& classroom) {
@@ -323,6 +383,10 @@ void RunCommand(const std::string& line, CClassroom& classroom) {
         WriteReference(rest, classroom);
     else if (classroom.Lectern().Stats().RunCommand(verb, rest, classroom.Log(), std::cerr))
         return;
+    else if (verb == "update")
+        RunUpdateCommand(rest, classroom);
+    else if (verb == "update-counts" && classroom.UpdateWeb())
+        ReportUpdateCounts(*classroom.UpdateWeb(), classroom.Log());
     else if (verb == "quit")
         g_bStop = 1;
     else if (!verb.empty())
@@ -357,8 +421,13 @@ int main(int argc, char** argv) {
         login->SetQuotedValues(g_web.quoted);
         login->SetDelayMs(g_web.delayMs);
     }
-    if (CUpdateWebServer* update = classroom.UpdateWeb())
-        update->SetRefuseDownloads(g_web.refuseDownloads);
+    if (!g_web.update.empty() && !classroom.UpdateWeb())
+        std::cerr << "classroom-sim: --update-... switches without --update-folder\n";
+    if (CUpdateWebServer* update = classroom.UpdateWeb()) {
+        std::string error;
+        for (const auto& setting : g_web.update)
+            ApplyUpdateSetting(update, setting.first, setting.second, error);
+    }
     std::cerr << "classroom-sim: relay 127.0.0.1:" << classroom.RelayPort()
               << " lectern 127.0.0.1:" << classroom.LecternPort();
     if (classroom.WebHost())

@@ -11,6 +11,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstring>
@@ -22,6 +23,9 @@ constexpr int kAcceptPollMs = 50;
 constexpr size_t kMaxRequestHead = 16 * 1024;
 constexpr size_t kReadChunk = 2048;
 constexpr char kHeadEnd[] = "\r\n\r\n";
+// Big enough that a normal reply goes out in one write, small enough that a huge
+// generated body is never held whole.
+constexpr size_t kWritePiece = 64 * 1024;
 
 SSL_CTX* Context(void* p) { return static_cast<SSL_CTX*>(p); }
 
@@ -93,7 +97,7 @@ bool ParseHead(const std::string& head, HttpRequest& request) {
     return true;
 }
 
-std::string FormatResponse(const HttpResponse& response) {
+std::string FormatHead(const HttpResponse& response) {
     std::string out =
         "HTTP/1.1 " + std::to_string(response.status) + " " + HttpReason(response.status) + "\r\n";
     bool haveType = false;
@@ -102,10 +106,46 @@ std::string FormatResponse(const HttpResponse& response) {
         if (strcasecmp(header.first.c_str(), "Content-Type") == 0) haveType = true;
     }
     if (!haveType) out += "Content-Type: text/plain\r\n";
-    out += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+    out += "Content-Length: " + std::to_string(response.BodyLength()) + "\r\n";
     out += "Connection: close\r\n\r\n";
-    out += response.body;
     return out;
+}
+
+// Appends up to count body bytes from offset: the stored body, then the generated tail.
+uint64_t AppendBody(const HttpResponse& response, uint64_t offset, uint64_t count,
+                    std::string& out) {
+    uint64_t added = 0;
+    if (offset < response.body.size()) {
+        const uint64_t n = std::min<uint64_t>(count, response.body.size() - offset);
+        out.append(response.body, size_t(offset), size_t(n));
+        added = n;
+    }
+    out.append(size_t(count - added), response.fillByte);
+    return count;
+}
+
+// Sends the head and the body in pieces of at most kWritePiece bytes, stopping at the
+// cut and waiting at the pause. False when the client went away or the host stops.
+bool SendResponse(CStream& stream, const HttpResponse& response, CWebHost& host) {
+    const uint64_t toSend = response.BytesToSend();
+    const uint64_t pauseAt = std::min(toSend, response.pauseAfterBytes);
+    bool paused = response.pauseMs <= 0;
+    std::string piece = FormatHead(response);
+    uint64_t sent = 0;
+    for (;;) {
+        const uint64_t stop = paused ? toSend : pauseAt;
+        const uint64_t room = kWritePiece > piece.size() ? kWritePiece - piece.size() : 0;
+        sent += AppendBody(response, sent, std::min(stop - sent, room), piece);
+        if (!piece.empty() && !stream.WriteAll(piece)) return false;
+        piece.clear();
+        if (sent == stop) {
+            if (paused) return true;
+            paused = true;
+            if (!host.SleepUnlessStopping(response.pauseMs)) return false;
+        } else if (!host.SleepUnlessStopping(0)) {
+            return false;
+        }
+    }
 }
 
 }  // namespace
@@ -121,6 +161,10 @@ struct CWebHost::Worker {
     std::thread thread;
     std::atomic<bool> done{false};
 };
+
+uint64_t HttpResponse::BytesToSend() const {
+    return cutAfterBytes < 0 ? BodyLength() : std::min(BodyLength(), uint64_t(cutAfterBytes));
+}
 
 std::string HttpRequest::Param(const std::string& name, const std::string& fallback) const {
     const auto it = params.find(name);
@@ -283,6 +327,8 @@ void CWebHost::AcceptLoop(Listener* listener) {
 void CWebHost::Serve(int s, bool secure, std::string peer) {
     timeval timeout{m_options.receiveTimeoutMs / 1000, (m_options.receiveTimeoutMs % 1000) * 1000};
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+    timeval sendTimeout{m_options.sendTimeoutMs / 1000, (m_options.sendTimeoutMs % 1000) * 1000};
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
     SSL* ssl = nullptr;
     if (secure) {
         ssl = SSL_new(Context(m_pSslContext));
@@ -313,7 +359,7 @@ void CWebHost::Serve(int s, bool secure, std::string peer) {
             response.body = "Not Found";
         }
         const bool onTime = response.delayMs <= 0 || SleepUnlessStopping(response.delayMs);
-        if (onTime && !response.dropConnection) stream.WriteAll(FormatResponse(response));
+        if (onTime && !response.dropConnection) SendResponse(stream, response, *this);
     }
     if (ssl) {
         SSL_shutdown(ssl);

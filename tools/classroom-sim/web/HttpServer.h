@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <list>
@@ -35,6 +36,22 @@ struct HttpResponse {
     std::string body;
     int delayMs = 0;              // wait this long before answering (a slow server)
     bool dropConnection = false;  // close without answering at all
+
+    // Downloads that misbehave. The whole body is `body` followed by fillBytes copies
+    // of fillByte, made piece by piece while sending, so a huge body is never held;
+    // Content-Length always announces the whole body.
+    uint64_t fillBytes = 0;
+    char fillByte = 'x';
+    // Only this many bytes of the body are sent, then the connection is closed
+    // (-1: all of it).
+    int64_t cutAfterBytes = -1;
+    // After this many bytes of the body (0: right after the head), wait pauseMs.
+    uint64_t pauseAfterBytes = 0;
+    int pauseMs = 0;
+
+    uint64_t BodyLength() const { return body.size() + fillBytes; }
+    // Body bytes that actually go out.
+    uint64_t BytesToSend() const;
 };
 
 using HttpHandler = std::function<void(const HttpRequest&, HttpResponse&)>;
@@ -62,6 +79,9 @@ struct CWebHostOptions {
     std::string certFile;
     std::string keyFile;
     int receiveTimeoutMs = 5000;
+    // A client that takes nothing for this long is given up (a huge body must not
+    // keep Stop() waiting for a reader that went away).
+    int sendTimeoutMs = 10000;
 };
 
 class CWebHost {

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <sstream>
 
+#include <strings.h>
+
 #include "EventLog.h"
 #include "web/HttpServer.h"
 #include "web/PeVersion.h"
@@ -18,11 +20,13 @@ namespace {
 constexpr char kProductType[] = "u_tavrel";
 constexpr char kSpare[] = "0";
 constexpr char kStageSuffix[] = ".new";
+// The folder of files at the top of the program folder: an empty field would be
+// dropped by the updater's line splitting, and its record with it.
+constexpr char kTopFolder[] = ".\\";
 constexpr char kKeep[] = "*";
 // Refusal bodies must stay at 100 bytes or fewer: that is how the updater tells them.
 constexpr char kRefusal[] = "result:false\ncode:503\nmessage:too many download requests";
 constexpr char kUnknownFile[] = "result:false\ncode:1\nmessage:no such file";
-constexpr char kRedirectTarget[] = "/vantor/update/moved.jsp";
 constexpr size_t kManifestFields = 5;
 
 struct KnownKey {
@@ -105,14 +109,21 @@ constexpr char CUpdateWebServer::kFileListPath[];
 constexpr char CUpdateWebServer::kDownloadPath[];
 constexpr char CUpdateWebServer::kManifestName[];
 constexpr char CUpdateWebServer::kNoVersion[];
+constexpr char CUpdateWebServer::kEveryKey[];
+constexpr int64_t CUpdateWebServer::kHugeBodyBytes;
+constexpr size_t CUpdateWebServer::kMaxRequestRecords;
 
 CUpdateWebServer::CUpdateWebServer(CWebHost& host, const std::string& folder, CEventLog* log)
     : m_host(host), m_strFolder(folder), m_pLog(log) {
     Reload();
-    host.Handle(kServerInfoPath,
-                [this](const HttpRequest& q, HttpResponse& r) { OnServerInfo(q, r); });
-    host.Handle(kFileListPath, [this](const HttpRequest& q, HttpResponse& r) { OnFileList(q, r); });
-    host.Handle(kDownloadPath, [this](const HttpRequest& q, HttpResponse& r) { OnDownload(q, r); });
+    const std::pair<const char*, UpdatePage> pages[] = {{kServerInfoPath, UpdatePage::kServerInfo},
+                                                        {kFileListPath, UpdatePage::kFileList},
+                                                        {kDownloadPath, UpdatePage::kDownload}};
+    for (const auto& page : pages) {
+        const UpdatePage which = page.second;
+        host.Handle(page.first,
+                    [this, which](const HttpRequest& q, HttpResponse& r) { OnPage(which, q, r); });
+    }
 }
 
 bool CUpdateWebServer::Reload() {
@@ -142,6 +153,7 @@ bool CUpdateWebServer::Reload() {
         entry.fileName = path.filename().string();
         entry.fileKey = KeyFor(entry.fileName);
         for (const auto& part : relative.parent_path()) entry.folder += part.string() + "\\";
+        if (entry.folder.empty()) entry.folder = kTopFolder;
         entry.fileSize = std::to_string(contents.size());
         entry.fileVersion = ListedVersion(contents);
         entry.spare = kSpare;
@@ -172,16 +184,6 @@ void CUpdateWebServer::SetServerInfo(const std::string& server, int port) {
     m_nServerPort = port;
 }
 
-void CUpdateWebServer::SetFailure(UpdatePage page, UpdatePageFailure failure) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_failures[page] = failure;
-}
-
-void CUpdateWebServer::SetRefuseDownloads(int count) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_nRefuseDownloads = count;
-}
-
 void CUpdateWebServer::SetCodePage(const std::string& codePage) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_strCodePage = codePage;
@@ -190,6 +192,22 @@ void CUpdateWebServer::SetCodePage(const std::string& codePage) {
 std::map<std::string, int> CUpdateWebServer::DownloadCounts() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_downloads;
+}
+
+int CUpdateWebServer::PageCount(UpdatePage page) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_pageCounts.find(page);
+    return it == m_pageCounts.end() ? 0 : it->second;
+}
+
+std::vector<UpdateRequestRecord> CUpdateWebServer::Requests() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_vRequests;
+}
+
+void CUpdateWebServer::ClearRequests() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_vRequests.clear();
 }
 
 const char* CUpdateWebServer::RefusalBody() { return kRefusal; }
@@ -201,104 +219,126 @@ std::string CUpdateWebServer::ServerInfoBody() const {
     return "server:" + server + "\nport:" + std::to_string(port);
 }
 
+std::string CUpdateWebServer::FileLine(const UpdateFileEntry& f) {
+    return f.productType + "," + f.fileKey + "," + f.fileName + "," + f.folder + "," + f.fileSize +
+           "," + f.fileVersion + "," + f.spare + "," + f.stageName;
+}
+
 std::string CUpdateWebServer::FileListBody() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::string body = "code:0";
-    for (const UpdateFileEntry& f : m_vFiles) {
-        body += "\nfile:" + f.productType + "," + f.fileKey + "," + f.fileName + "," + f.folder +
-                "," + f.fileSize + "," + f.fileVersion + "," + f.spare + "," + f.stageName;
-    }
+    for (const UpdateFileEntry& f : m_vFiles) body += "\nfile:" + FileLine(f);
+    for (const std::string& line : m_vExtraLines) body += "\nfile:" + line;
     return Utf8ToCodePage(body, m_strCodePage);
 }
 
-bool CUpdateWebServer::ApplyFailure(UpdatePage page, HttpResponse& response) const {
-    UpdatePageFailure failure = UpdatePageFailure::kNone;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const auto it = m_failures.find(page);
-        if (it != m_failures.end()) failure = it->second;
+void CUpdateWebServer::OnPage(UpdatePage page, const HttpRequest& request, HttpResponse& response) {
+    static const char* const kPageNames[] = {"server_info", "file_list", "download"};
+    UpdateRequestRecord record;
+    record.page = page;
+    record.pageName = kPageNames[int(page)];
+    record.scheme = request.secure ? "https" : "http";
+    record.query = request.query;
+    record.dummy = request.Param("dummy");
+    record.releaseVersion = request.Param("releaseversion");
+    record.key = request.Param("type");
+    for (const auto& header : request.headers) {
+        if (strcasecmp(header.first.c_str(), "User-Agent") == 0) record.agent = header.second;
     }
-    switch (failure) {
-        case UpdatePageFailure::kNone:
-            return false;
-        case UpdatePageFailure::kStatus404:
-            response.status = 404;
-            break;
-        case UpdatePageFailure::kStatus500:
-            response.status = 500;
-            break;
-        case UpdatePageFailure::kStatus302:
-            response.status = 302;
-            response.headers.emplace_back("Location", kRedirectTarget);
-            break;
-        case UpdatePageFailure::kDrop:
-            response.dropConnection = true;
-            break;
+    if (ApplyFailure(page, request.secure, response)) {
+        record.misbehaviour = "failed";
+    } else if (page == UpdatePage::kServerInfo) {
+        response.body = ServerInfoBody();
+    } else if (page == UpdatePage::kFileList) {
+        response.body = FileListBody();
+    } else {
+        record.misbehaviour = AnswerDownload(record.key, response);
     }
-    response.body = HttpReason(response.status);
-    return true;
+    record.status = response.dropConnection ? 0 : response.status;
+    record.bytes = response.dropConnection ? 0 : response.BytesToSend();
+    record.length = response.dropConnection ? 0 : response.BodyLength();
+    if (m_pLog) {
+        std::vector<EventField> fields = {
+            {"page", record.pageName},   {"scheme", record.scheme},
+            {"status", response.status}, {"dropped", response.dropConnection},
+            {"query", record.query},     {"agent", record.agent}};
+        if (request.HasParam("dummy")) fields.emplace_back("dummy", record.dummy);
+        if (request.HasParam("releaseversion"))
+            fields.emplace_back("releaseversion", record.releaseVersion);
+        if (!record.misbehaviour.empty()) fields.emplace_back("misbehaviour", record.misbehaviour);
+        if (page == UpdatePage::kDownload) {
+            fields.emplace_back("key", record.key);
+            fields.emplace_back("bytes", static_cast<unsigned long long>(record.bytes));
+            fields.emplace_back("length", static_cast<unsigned long long>(record.length));
+        }
+        m_pLog->Emit("update_request", std::move(fields));
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_pageCounts[page];
+    if (m_vRequests.size() >= kMaxRequestRecords) m_vRequests.erase(m_vRequests.begin());
+    m_vRequests.push_back(std::move(record));
 }
 
-void CUpdateWebServer::OnServerInfo(const HttpRequest&, HttpResponse& response) {
-    if (!ApplyFailure(UpdatePage::kServerInfo, response)) response.body = ServerInfoBody();
-    Report("server_info", response, "");
-}
-
-void CUpdateWebServer::OnFileList(const HttpRequest&, HttpResponse& response) {
-    if (!ApplyFailure(UpdatePage::kFileList, response)) response.body = FileListBody();
-    Report("file_list", response, "");
-}
-
-void CUpdateWebServer::OnDownload(const HttpRequest& request, HttpResponse& response) {
-    const std::string key = request.Param("type");
-    if (ApplyFailure(UpdatePage::kDownload, response)) {
-        Report("download", response, key);
-        return;
-    }
+std::string CUpdateWebServer::AnswerDownload(const std::string& key, HttpResponse& response) {
+    response.headers.emplace_back("Content-Type", "application/octet-stream");
     std::string path;
-    bool refuse = false;
+    std::string fileName;
+    DownloadRule rule;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (const UpdateFileEntry& f : m_vFiles) {
             if (f.fileKey == key) {
                 path = f.localPath;
+                fileName = f.fileName;
                 break;
             }
         }
-        if (!path.empty() && m_nRefuseDownloads != 0) {
-            refuse = true;
-            if (m_nRefuseDownloads > 0) --m_nRefuseDownloads;
+        const auto extra = m_extraBodies.find(key);
+        if (path.empty() && extra == m_extraBodies.end()) {
+            response.body = kUnknownFile;
+            return "";
+        }
+        if (path.empty()) response.body = extra->second;
+        rule = RuleFor(key);
+    }
+    if (rule.failure != UpdatePageFailure::kNone) {
+        ApplyPageFailure(rule.failure, response);
+        return "failed";
+    }
+    if (rule.refuse != 0) {
+        response.body = kRefusal;
+        return "refused";
+    }
+    std::string what;
+    if (rule.hugeBytes >= 0) {
+        response.body.clear();
+        response.fillBytes = uint64_t(rule.hugeBytes);
+        what = "huge";
+    } else if (!path.empty()) {
+        bool ok = false;
+        response.body = ReadWhole(path, ok);
+        if (!ok) {
+            response.body = kUnknownFile;
+            return "";
         }
     }
-    bool ok = false;
-    if (!path.empty() && !refuse) response.body = ReadWhole(path, ok);
-    if (!ok) response.body = refuse ? kRefusal : kUnknownFile;
-    response.headers.emplace_back("Content-Type", "application/octet-stream");
-    if (ok) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_downloads[key];
-        // As a download page names its file; the updater names its files itself, but
-        // the web client reads the name, and its tests want one from a real page.
-        for (const UpdateFileEntry& f : m_vFiles) {
-            if (f.fileKey == key) {
-                response.headers.emplace_back(
-                    "Content-Disposition", "attachment; filename=\"" + f.fileName +
-                                               "\"; size=" + std::to_string(response.body.size()));
-                break;
-            }
-        }
+    if (rule.cutAfter >= 0) {
+        response.cutAfterBytes = rule.cutAfter;
+        what = what.empty() ? "cut" : what + ",cut";
     }
-    Report("download", response, key);
-}
-
-void CUpdateWebServer::Report(const char* page, const HttpResponse& response,
-                              const std::string& key) {
-    if (!m_pLog) return;
-    std::vector<EventField> fields = {
-        {"page", page}, {"status", response.status}, {"dropped", response.dropConnection}};
-    if (!key.empty() || std::string(page) == "download") {
-        fields.emplace_back("key", key);
-        fields.emplace_back("bytes", static_cast<unsigned long>(response.body.size()));
+    if (rule.pauseMs > 0) {
+        response.pauseMs = rule.pauseMs;
+        response.pauseAfterBytes = rule.pauseAfter;
+        what = what.empty() ? "slow" : what + ",slow";
     }
-    m_pLog->Emit("update_request", std::move(fields));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_downloads[key];
+    // As a download page names its file; the updater names its files itself, but
+    // the web client reads the name, and its tests want one from a real page.
+    if (!fileName.empty()) {
+        response.headers.emplace_back("Content-Disposition",
+                                      "attachment; filename=\"" + fileName +
+                                          "\"; size=" + std::to_string(response.BodyLength()));
+    }
+    return what;
 }
