@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "WebUpdateFixture.h"
@@ -112,6 +113,24 @@ TEST_F(WebUpdateTest, SlowDownloadsPauseThenSendEverything) {
     m_server->SetSlowDownloads(kLangKey, 0);
     Get(Download(kLangKey));
     EXPECT_EQ("", m_server->Requests().back().misbehaviour);
+}
+
+// A download waiting in its pause must not keep the host from stopping: the client
+// gets what was sent before the pause and then the end of the connection.
+TEST_F(WebUpdateTest, StoppingTheHostEndsAPausedDownload) {
+    m_server->SetSlowDownloads(kLangKey, 120000, 100);
+    WebReply reply;
+    std::thread client([&] { reply = Get(Download(kLangKey)); });
+    const auto asked = m_log.WaitFor(CEventLog::KindWith("update_request", "key", kLangKey),
+                                     std::chrono::seconds(10));
+    const auto start = std::chrono::steady_clock::now();
+    m_host.Stop();
+    const auto stopping = std::chrono::steady_clock::now() - start;
+    client.join();
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_LT(stopping, std::chrono::seconds(60));
+    EXPECT_EQ(static_cast<long long>(kLangBytes), WebContentLength(reply));
+    EXPECT_EQ(std::string(100, '\x07'), reply.body);
 }
 
 TEST_F(WebUpdateTest, RefusalsCountDownTheKeysOwnCountFirst) {
