@@ -202,12 +202,12 @@ int CUpdateWebServer::PageCount(UpdatePage page) const {
 
 std::vector<UpdateRequestRecord> CUpdateWebServer::Requests() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_vRequests;
+    return {m_requests.begin(), m_requests.end()};
 }
 
 void CUpdateWebServer::ClearRequests() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_vRequests.clear();
+    m_requests.clear();
 }
 
 const char* CUpdateWebServer::RefusalBody() { return kRefusal; }
@@ -275,8 +275,8 @@ void CUpdateWebServer::OnPage(UpdatePage page, const HttpRequest& request, HttpR
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_pageCounts[page];
-    if (m_vRequests.size() >= kMaxRequestRecords) m_vRequests.erase(m_vRequests.begin());
-    m_vRequests.push_back(std::move(record));
+    if (m_requests.size() >= kMaxRequestRecords) m_requests.pop_front();
+    m_requests.push_back(std::move(record));
 }
 
 std::string CUpdateWebServer::AnswerDownload(const std::string& key, HttpResponse& response) {

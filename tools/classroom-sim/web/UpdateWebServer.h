@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -50,7 +51,9 @@ struct UpdateRequestRecord {
     int status = 0;              // 0 when the connection was dropped
     uint64_t bytes = 0;          // body bytes sent (a cut download: only those sent)
     uint64_t length = 0;         // body length announced in Content-Length
-    std::string misbehaviour;    // "", "refused", "failed", "cut", "huge", "slow"
+    // What applied: "", "failed", "refused", or "huge", "cut", "slow" joined by ","
+    // ("huge,cut").
+    std::string misbehaviour;
 };
 
 // The malicious shapes of a "file:" line a server could send: a path that climbs
@@ -102,16 +105,16 @@ class CUpdateWebServer {
     static constexpr char kDownloadPath[] = "/vantor/update/DownloadFile.jsp";
     static constexpr char kManifestName[] = "update-manifest.txt";
     static constexpr char kNoVersion[] = "해당없음";
-
-    // Registers the pages on the host and reads the folder. The host must outlive
-    // this object and be stopped before it is destroyed.
-    CUpdateWebServer(CWebHost& host, const std::string& folder, CEventLog* log = nullptr);
-
+    // The key of the download settings that hold for every key.
     static constexpr char kEveryKey[] = "*";
     // The default of a huge body: one byte more than the updater accepts.
     static constexpr int64_t kHugeBodyBytes = 64 * 1024 * 1024 + 1;
     // Requests kept by Requests(); older ones are dropped.
     static constexpr size_t kMaxRequestRecords = 10000;
+
+    // Registers the pages on the host and reads the folder. The host must outlive
+    // this object and be stopped before it is destroyed.
+    CUpdateWebServer(CWebHost& host, const std::string& folder, CEventLog* log = nullptr);
 
     // Reads the folder again (after files were changed). False when it is missing.
     bool Reload();
@@ -208,5 +211,5 @@ class CUpdateWebServer {
     std::string m_strCodePage = kKoreanCodePage;
     std::map<std::string, int> m_downloads;
     std::map<UpdatePage, int> m_pageCounts;
-    std::vector<UpdateRequestRecord> m_vRequests;
+    std::deque<UpdateRequestRecord> m_requests;
 };
