@@ -121,7 +121,8 @@ Web servers (login page pointing at the relay; update pages with --update-folder
   --update-extra-body KEY=FILE   serve the bytes of FILE for the download key KEY
   --update-malicious NAME|all
                           append a malicious record (a u_tavrel file that is missing,
-                          with a 200-byte body under its key evil_NAME): climb-folder,
+                          with a 200-byte body under the key evil_NAME, "-" written
+                          "_"): climb-folder,
                           climb-slash-folder, climb-name, climb-stage, drive-folder,
                           drive-stage, colon-name, root-folder, root-stage,
                           unc-folder, device-stage, stage-is-name, and
