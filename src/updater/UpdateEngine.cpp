@@ -45,11 +45,10 @@ StartOutcome CUpdateEngine::RunStartSequence() {
     // finds complete and installs through the batch file.
     for (int call = 0; call < 2; ++call) {
         if (CheckUpdater()) continue;
-        // The updater is ending: "try again later" would not be true.
-        if (m_selfReplaced) return StartOutcome::kEnding;
         m_host.Log(kLogLevelError, kMsgUpdaterCheckFailed, kNoArgument);
         m_host.Log(kLogLevelError, kMsgRunNowHint, kNoArgument);
-        return StartOutcome::kRetryLater;
+        // After the batch was written the quit is already on its way.
+        return m_selfReplaced ? StartOutcome::kEnding : StartOutcome::kRetryLater;
     }
     return StartOutcome::kStartDownloads;
 }

@@ -71,10 +71,12 @@ bool ParseFileLine(const std::u16string& line, UpdateFileRecord& record);
 std::vector<UpdateFileRecord> ParseFileListReply(const std::u16string& reply);
 
 // A record's fields are used in paths and inside the batch file. Safe when:
-// folder is ".\" or plain components each followed by "\"; fileName and stageName are
-// one plain component each; stageName differs from fileName ignoring letter case. A
-// plain component is non-empty, is not "." or "..", holds no control character, none
-// of \ / : * ? " < > | % ^ & ! and is not a reserved device name (CON, NUL, COM1...).
+// folder is ".\" (or empty: both mean the program folder) or plain components each
+// followed by "\"; fileName and stageName are one plain component each; stageName
+// differs from fileName ignoring letter case. A plain component is non-empty, holds no
+// "..", is not ".", holds no control character and none of \ / : * ? " < > | % ^ & !,
+// does not end in a dot or a space (Win32 drops them, so "a.exe." names "a.exe") and is
+// not a reserved device name with or without an extension (CON, NUL, COM1, LPT1...).
 bool IsSafeRecord(const UpdateFileRecord& record);
 // Why a record is not safe, for the log; empty when it is.
 std::u16string UnsafeRecordReason(const UpdateFileRecord& record);

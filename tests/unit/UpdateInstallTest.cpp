@@ -218,7 +218,7 @@ TEST_F(UpdateInstallTest, TheSecondCheckReplacesTheUpdaterTheFirstOneDownloaded)
     host.Script(kUpdaterDownload, {Ok(FileBody("3.0.1.2000", 500))});
     host.File(u"\\VTUpdaterT.exe") = FileBody("3.0.1.1004", 400);
     EXPECT_EQ(engine.RunStartSequence(), StartOutcome::kEnding);
-    EXPECT_EQ(host.LogIds(), (std::vector<int>{313, 314, 315, 311, 317, 300, 304, 316}));
+    EXPECT_EQ(host.LogIds(), (std::vector<int>{313, 314, 315, 311, 317, 300, 304, 316, 312, 309}));
     EXPECT_EQ(host.openedBatches, std::vector<std::u16string>{BatPath()});
     EXPECT_EQ(host.quits, 1);
     EXPECT_EQ(host.File(u"\\aUpdate.bat"), kGoldenBatch);
