@@ -165,9 +165,11 @@ int CompareNumberTexts(const std::u16string& a, const std::u16string& b) {
 
 // The batch file, one line per entry. Place holders: <old> the running updater, <new>
 // the staged one, <dir> the program folder, <bat> the batch itself. Each loop pauses
-// about a second per turn (ping waits a second between its two echoes) and gives up
-// after 60 turns; the old updater is copied aside first and copied back when the new
-// one never arrived, so the start line always finds an updater to start.
+// about a second per turn (ping waits a second between its two echoes; Wine's cmd has
+// no "timeout") and gives up after 60 turns; the old updater is copied aside first and
+// copied back when the new one never arrived, so the start line always finds an
+// updater to start. The last loop stops after 5 turns: Wine's cmd keeps the running
+// batch open, so its deletion only completes when cmd ends and the file seems to stay.
 const char* const kBatchLines[] = {
     "SET /A vtu_turns=0",
     "COPY /Y \"<old>\" \"<old>.bak\" >NUL",
@@ -196,7 +198,7 @@ const char* const kBatchLines[] = {
     "DEL \"<bat>\"",
     "IF NOT EXIST \"<bat>\" GOTO :EOF",
     "SET /A vtu_turns+=1",
-    "IF %vtu_turns% GEQ 60 GOTO :EOF",
+    "IF %vtu_turns% GEQ 5 GOTO :EOF",
     "ping -n 2 127.0.0.1 >NUL",
     "GOTO try_bat",
 };

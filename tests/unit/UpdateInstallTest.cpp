@@ -63,7 +63,7 @@ const char kGoldenBatch[] =
     "DEL \"C:\\vantor-test\\aUpdate.bat\"\r\n"
     "IF NOT EXIST \"C:\\vantor-test\\aUpdate.bat\" GOTO :EOF\r\n"
     "SET /A vtu_turns+=1\r\n"
-    "IF %vtu_turns% GEQ 60 GOTO :EOF\r\n"
+    "IF %vtu_turns% GEQ 5 GOTO :EOF\r\n"
     "ping -n 2 127.0.0.1 >NUL\r\n"
     "GOTO try_bat\r\n";
 
@@ -260,7 +260,7 @@ TEST_F(UpdateInstallTest, DoublesPercentSignsOfThePaths) {
               std::string::npos);
     EXPECT_NE(batch.find("start /D \"C:\\50%%off\" /B VTUpdaterT.exe \r\n"), std::string::npos);
     EXPECT_NE(batch.find("DEL \"C:\\50%%off\\aUpdate.bat\"\r\n"), std::string::npos);
-    EXPECT_NE(batch.find("IF %vtu_turns% GEQ 60 GOTO :EOF"), std::string::npos);
+    EXPECT_NE(batch.find("IF %vtu_turns% GEQ 5 GOTO :EOF"), std::string::npos);
     EXPECT_EQ(batch.find("50%o"), std::string::npos);
 }
 
