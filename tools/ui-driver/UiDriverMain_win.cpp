@@ -152,6 +152,37 @@ HWND Target(int argc, wchar_t** argv, int index) {
     return hwnd;
 }
 
+// Every item of a list box in another process. LB_GETTEXT is carried across processes
+// by the system, as for the standard list box it is.
+bool PrintListItems(HWND list) {
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count) ||
+        static_cast<LONG_PTR>(count) < 0) {
+        return false;
+    }
+    std::wstring all;
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length);
+        if (static_cast<LONG_PTR>(length) < 0) length = 0;
+        std::wstring item(length + 1, L'\0');
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&item[0]),
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
+        item.resize(static_cast<LONG_PTR>(copied) > 0 && copied <= length ? copied : 0);
+        for (wchar_t c : item) {
+            if (c == L'\n') {
+                all += L"\\n";
+            } else if (c != L'\r') {
+                all += c;
+            }
+        }
+        if (i + 1 < count) all += L'\n';
+    }
+    PrintUtf8(all);
+    return true;
+}
+
 int Usage() {
     fputs(
         "usage: ui-driver COMMAND ...\n"
@@ -169,6 +200,8 @@ int Usage() {
         "  key HWND VK               post a key press and release\n"
         "  post HWND MSG WPARAM LPARAM   post any message (numbers: decimal or 0x...)\n"
         "  info HWND                 left,top,right,bottom style exstyle visible (hex styles)\n"
+        "  items HWND ID             the lines of a list box, first to last, one per line\n"
+        "                            (a line feed inside an item is written as \\n)\n"
         "  close HWND\n",
         stderr);
     return kExitUsage;
@@ -259,6 +292,11 @@ int wmain(int argc, wchar_t** argv) {
                  IsWindowVisible(hwnd) ? 1 : 0);
         PrintUtf8(line);
         return kExitOk;
+    }
+    if (command == L"items" && argc == 4) {
+        HWND list = Target(argc, argv, 2);
+        if (list == nullptr) return kExitNotFound;
+        return PrintListItems(list) ? kExitOk : kExitNotFound;
     }
     if (command == L"close" && argc == 3) {
         PostMessageW(ParseHandle(argv[2]), WM_CLOSE, 0, 0);
