@@ -12,10 +12,12 @@ get_filename_component(TAVREL_SRC ${TAVREL_SRC} ABSOLUTE)
 # are collected by tavrel_collect_updater.
 set(TAVREL_CORE_DIRS shell protocol connection login panel widgets remote screenup soundup notetool)
 
-# The updater's Windows sources (without its entry point).
+# The updater's Windows sources (without its entry point and its test hooks, which
+# are linked only into the program variant they belong to).
 function(tavrel_collect_updater out_win)
   file(GLOB files CONFIGURE_DEPENDS ${TAVREL_SRC}/updater/*_win.cpp)
   list(FILTER files EXCLUDE REGEX "Main_win\\.cpp$")
+  list(FILTER files EXCLUDE REGEX "TestHooks[^/]*$")
   set(${out_win} ${files} PARENT_SCOPE)
 endfunction()
 

@@ -6,7 +6,11 @@
 #define TAVREL_VERSION_MAJOR 3
 #define TAVREL_VERSION_MINOR 0
 #define TAVREL_VERSION_PATCH 1
+// A second, newer release of the same code is built for the update tests by defining
+// the build number on the resource compiler's command line.
+#ifndef TAVREL_VERSION_BUILD
 #define TAVREL_VERSION_BUILD 1004
+#endif
 
 #define TAVREL_VERSION_NUMBERS \
     TAVREL_VERSION_MAJOR, TAVREL_VERSION_MINOR, TAVREL_VERSION_PATCH, TAVREL_VERSION_BUILD

@@ -1,0 +1,3 @@
+#include "updater/UpdaterTestHooks_win.h"
+
+tavrel::UpdaterPeriods UpdaterTestPeriods() { return tavrel::UpdaterPeriods{}; }
