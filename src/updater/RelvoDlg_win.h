@@ -35,6 +35,8 @@ class CRelvoDlg : public CDialogEx {
     // Command 1 (the button, Enter): hide, start the target program once, and let the
     // update go on hidden.
     void RunNow();
+    // Clears the visible flag and hides the window: from now on it stays hidden.
+    void HideUpdater();
 
     bool VisibleFlag() const { return m_bVisibleFlag; }
     float ScaleFactor() const { return m_fScale; }
@@ -53,7 +55,6 @@ class CRelvoDlg : public CDialogEx {
   private:
     void CreateFonts();
     void ApplyLayout();
-    void HideUpdater();
     void OnStartTimer();
     void OnDownloadTimer();
     void Paint();

@@ -17,9 +17,6 @@
 
 namespace {
 
-using updater_test::PumpUntil;
-
-constexpr DWORD kWaitMs = 10000;
 constexpr uint32_t kNeverMs = 3600000;
 
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
@@ -210,7 +207,7 @@ TEST_F(UpdaterDlg, EscAndCloseLeaveItOpen) {
     };
     for (const Case& c : cases) {
         SendMessageW(dialog, c.message, c.wParam, 0);
-        PumpUntil([] { return false; }, 50);  // whatever the command posted has run
+        updater_test::DrainMessages();  // whatever the command posted has run
         EXPECT_TRUE(IsWindow(dialog)) << c.what;
         EXPECT_TRUE(IsWindowVisible(dialog)) << c.what;
     }
@@ -219,6 +216,21 @@ TEST_F(UpdaterDlg, EscAndCloseLeaveItOpen) {
     IsDialogMessageW(dialog, &esc);
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_TRUE(IsWindowVisible(dialog));
+}
+
+TEST_F(UpdaterDlg, HiddenStaysHiddenWhoeverAsksToShowIt) {
+    HWND dialog = Open();
+    ASSERT_NE(dialog, nullptr);
+    dialog_->HideUpdater();
+    EXPECT_FALSE(dialog_->VisibleFlag());
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    ShowWindow(dialog, SW_SHOW);
+    EXPECT_FALSE(IsWindowVisible(dialog)) << "ShowWindow";
+    SetWindowPos(dialog, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    EXPECT_FALSE(IsWindowVisible(dialog)) << "SetWindowPos";
+    // A display change resizes the hidden window without showing it.
+    SendMessageW(dialog, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    EXPECT_FALSE(IsWindowVisible(dialog)) << "WM_DISPLAYCHANGE";
 }
 
 TEST_F(UpdaterDlg, DisplayChangePutsTheSizeBackAndKeepsThePlace) {

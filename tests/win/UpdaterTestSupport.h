@@ -1,12 +1,11 @@
 // Shared by the updater's Windows tests: the built updater VTUpdaterT.exe beside the
 // test program, mapped as data, so that its own resources (whose ids overlap the main
-// program's, which this test program carries) can be loaded; and a message pump that
-// waits for a condition instead of a fixed time.
+// program's, which this test program carries) can be loaded; and a way to run what a
+// command posted.
 #pragma once
 
 #include "framework/Afx_win.h"
 
-#include <functional>
 #include <string>
 
 namespace updater_test {
@@ -28,20 +27,14 @@ inline HMODULE LoadAsData(const std::wstring& path) {
     return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 }
 
-// Dispatches this thread's messages until `done` holds or `timeoutMs` has passed;
-// returns whether it held.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+// Dispatches every message already queued for this thread (what a sent command
+// posted in turn has then run).
+inline void DrainMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
     }
-    return true;
 }
 
 }  // namespace updater_test
