@@ -35,6 +35,9 @@ CRelvoDlg::CRelvoDlg(const Options& options, CWnd* parent)
       m_engine(m_host, AfxToU16(options.language)) {}
 
 CRelvoDlg::~CRelvoDlg() {
+    // A modeless window (the tests') goes while the button object it holds still
+    // exists: the base class would destroy it only after the members are gone.
+    if (m_hWnd != nullptr && ::IsWindow(m_hWnd)) DestroyWindow();
     ReleasePaintResources();
     if (m_hTitleFont != nullptr) ::DeleteObject(m_hTitleFont);
     if (m_hListFont != nullptr) ::DeleteObject(m_hListFont);
