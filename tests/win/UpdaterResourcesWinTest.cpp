@@ -1,13 +1,16 @@
 // The built updater's own resources, read from VTUpdaterT.exe as data: the string
 // table in both languages, the pictures at their design sizes, icon and dialogs, the
-// dotted version text of the shipped and of the newer release, and the shared section
-// that holds the instance counter.
+// dotted version text of the shipped and of the newer release, the shared section
+// that holds the instance counter, and which variant reads its periods from the
+// environment.
 #include "resources/UpdaterResource.h"
 #include "updater/RelvoApp_win.h"
 #include "UpdaterTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -160,6 +163,30 @@ TEST_F(UpdaterResources, InstanceCounterSectionIsShared) {
     const DWORD flags = UpdaterInstanceSectionFlags(image);
     EXPECT_NE(flags & IMAGE_SCN_MEM_SHARED, 0u);
     EXPECT_NE(flags & IMAGE_SCN_MEM_WRITE, 0u);
+}
+
+// Whether the file holds `text` as UTF-16, as the program's wide literals are stored.
+bool FileHoldsWideText(const std::wstring& path, const std::wstring& text) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string needle(reinterpret_cast<const char*>(text.data()),
+                             text.size() * sizeof(wchar_t));
+    return !bytes.empty() && bytes.find(needle) != std::string::npos;
+}
+
+TEST(UpdaterVariants, OnlyTheTestVariantReadsThePeriodsFromTheEnvironment) {
+    struct Case {
+        std::wstring path;
+        bool reads;
+    } cases[] = {
+        {updater_test::UpdaterPath(), false},
+        {updater_test::ProgramFolder() + L"..\\updater-test\\VTUpdaterT.exe", true},
+        {updater_test::NextUpdaterPath(), true},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(GetFileAttributesW(c.path.c_str()), INVALID_FILE_ATTRIBUTES) << c.path;
+        EXPECT_EQ(FileHoldsWideText(c.path, L"TAVREL_UPDATER_PERIODS_MS"), c.reads) << c.path;
+    }
 }
 
 TEST(UpdaterInstanceCounter, CountsUpAndDown) {
