@@ -82,6 +82,10 @@ BOOL CRelvoDlg::OnInitDialog() {
         ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
         ::AppendMenuW(systemMenu, MF_STRING, IDM_UPD_ABOUTBOX, aboutText.c_str());
     }
+    // The window draws no caption, but the task bar and the task list show its title.
+    wchar_t title[64] = {};
+    ::GetDlgItemTextW(m_hWnd, IDC_UPD_TITLE, title, 64);
+    ::SetWindowTextW(m_hWnd, title);
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_UPD_MAINFRAME));
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));

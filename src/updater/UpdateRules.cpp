@@ -170,6 +170,8 @@ int CompareNumberTexts(const std::u16string& a, const std::u16string& b) {
 // copied back when the new one never arrived, so the start line always finds an
 // updater to start. The last loop stops after 5 turns: Wine's cmd keeps the running
 // batch open, so its deletion only completes when cmd ends and the file seems to stay.
+// The start line names an empty window title first: Wine's start takes a quoted
+// folder after /D for the title otherwise and fails, while Windows accepts both.
 const char* const kBatchLines[] = {
     "SET /A vtu_turns=0",
     "COPY /Y \"<old>\" \"<old>.bak\" >NUL",
@@ -192,7 +194,7 @@ const char* const kBatchLines[] = {
     ":next2",
     "IF NOT EXIST \"<old>\" COPY /Y \"<old>.bak\" \"<old>\" >NUL",
     "IF EXIST \"<old>\" DEL \"<old>.bak\"",
-    "start /D \"<dir>\" /B <exe> ",
+    "start \"\" /D \"<dir>\" /B <exe> ",
     "SET /A vtu_turns=0",
     ":try_bat",
     "DEL \"<bat>\"",

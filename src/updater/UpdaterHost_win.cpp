@@ -137,9 +137,18 @@ UpdateServerConfig ReadUpdateServerConfig(const std::wstring& programDirectory) 
         ReadIniText(section.c_str(), AfxToWide(tavrel::kLoginHttpKey).c_str(), L"", path);
     const tavrel::LoginServerUrls urls =
         tavrel::ResolveLoginServerUrls(AfxToU16(https), AfxToU16(http));
+    // The same host as the log-in, with the same defaults and the same way of filling
+    // in a missing scheme; the log-in's own page is not ours.
+    const auto base = [](std::u16string url) {
+        const std::u16string page = tavrel::kLookupPath;
+        if (url.size() >= page.size() &&
+            url.compare(url.size() - page.size(), page.size(), page) == 0)
+            url.resize(url.size() - page.size());
+        return AfxToWide(url);
+    };
     UpdateServerConfig config;
-    config.httpsBase = AfxToWide(urls.https);
-    config.httpBase = AfxToWide(urls.http);
+    config.httpsBase = base(urls.https);
+    config.httpBase = base(urls.http);
     config.allowHttpFallback =
         ReadIniText(section.c_str(), kHttpFallbackKey, L"1", path) != std::wstring(L"0");
     return config;

@@ -1,0 +1,223 @@
+// The updater under Wine against the simulated update web server: a whole update of an
+// older installation (self-replacement through its batch, downloads, install with
+// backups, the program started once), Run now, an unreachable server and a second start.
+#include "UpdaterFixture.h"
+
+#ifdef TAVREL_HAVE_CLASSROOM_SIM
+
+#include <algorithm>
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using sessiontest::PollUntil;
+
+// Progress texts of the string table, as the list shows them (line feeds as "\n").
+constexpr char kCheckingType[] = "업데이터 종류를 확인중입니다.\\n";
+constexpr char kGettingServerInfo[] = "업데이트 서버 정보를 얻어오고 있습니다.\\n";
+constexpr char kGettingFileList[] = "업데이트 정보를 얻어오고 있습니다.\\n";
+constexpr char kCheckingUpdater[] = "업데이터 변경여부를 확인하고 있습니다.\\n";
+constexpr char kServerInfoFailed[] = "업데이트 서버정보를 가져오는 동안 오류가 발생했습니다.\\n";
+constexpr char kDownloadStart[] = "다운로드 시작 : ";
+
+constexpr auto kWholeUpdate = 120s;
+
+// The text of a progress line after its "[HH:MM:SS] " stamp.
+std::string WithoutStamp(const std::string& line) {
+    return line.size() > 11 && line[0] == '[' && line[9] == ']' ? line.substr(11) : line;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return WithoutStamp(line) == text; });
+}
+
+bool IsVisible(const std::string& window) {
+    const RunResult info = UiDriver({"info", window});
+    return info.exitCode == 0 && !info.out.empty() && info.out.back() == '1';
+}
+
+TEST_F(UpdaterTest, UpdatesAnOlderInstallationReplacingItselfAndStartsTheProgramOnce) {
+    // "Eng" fetches the English module too, so the whole release is new afterwards.
+    SetProfileText("language", "Eng");
+    // The first download of the program is refused; the next step asks again.
+    Server().SetRefuseDownloads(kTargetKey, 1);
+    Process updater;
+    StartUpdater(updater);
+
+    ASSERT_TRUE(PollUntil([&] { return CountRunning(kTargetName) == 1; }, kWholeUpdate))
+        << "the program was not started";
+    ASSERT_TRUE(WaitUpdaterGone()) << "the updater did not end";
+    EXPECT_EQ(CountRunning(kTargetName), 1) << "the program was started more than once";
+
+    // The updater replaced itself, and the new one found itself current.
+    EXPECT_EQ(FileVersionOf(kUpdaterName), kNewVersion);
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + kUpdaterName), ServedBytes(kUpdaterName));
+    EXPECT_EQ(Downloads(kUpdaterKey), 1);
+    EXPECT_EQ(Downloads(kTargetKey), 1);
+    EXPECT_EQ(Downloads(kLanguageKey), 1);
+
+    // Installed with a backup named for the day; nothing else left behind.
+    const std::string backup = TodaySuffix() + "1";
+    for (const char* name : {kTargetName, kLanguageModule}) {
+        EXPECT_EQ(Bytes(ProgramDir() + "/" + name), ServedBytes(name)) << name;
+        EXPECT_EQ(FileVersionOf(name), kNewVersion) << name;
+        EXPECT_EQ(Bytes(ProgramDir() + "/" + name + backup), OldBytes(name)) << name;
+    }
+    FileSet expected = {kUpdaterName,
+                        kTargetName,
+                        std::string(kTargetName) + backup,
+                        kLanguageModule,
+                        std::string(kLanguageModule) + backup,
+                        "config.ini"};
+    FileSet files;
+    for (const std::string& file : ProgramFiles()) {
+        // The started program's own settings (and its backup of their first form).
+        if (file.rfind("setting", 0) != 0) files.insert(file);
+    }
+    EXPECT_EQ(files, expected);
+
+    // What the server saw: the pages in order, the release version, cache breakers.
+    const std::vector<UpdateRequestRecord> requests = Server().Requests();
+    ASSERT_GE(requests.size(), 8u);
+    EXPECT_EQ(requests[0].pageName, "server_info");
+    EXPECT_EQ(requests[0].scheme, "https");
+    EXPECT_FALSE(requests[0].dummy.empty());
+    EXPECT_EQ(requests[1].pageName, "file_list");
+    EXPECT_EQ(requests[1].releaseVersion, "2.0Login");
+    EXPECT_EQ(requests[2].key, kUpdaterKey);
+    int refusals = 0;
+    for (const UpdateRequestRecord& r : requests) {
+        if (r.pageName != "download") continue;
+        EXPECT_EQ(r.releaseVersion, "2.0Login") << r.query;
+        EXPECT_EQ(r.query.rfind("type=" + r.key + "&releaseversion=2.0Login&dummy=", 0), 0u)
+            << r.query;
+        refusals += r.misbehaviour == "refused";
+    }
+    EXPECT_EQ(refusals, 1);
+}
+
+TEST_F(UpdaterTest, RunNowDuringADownloadStartsTheProgramAndTheNextRunInstalls) {
+    // The served updater is the installed one: no self-replacement in this test.
+    std::filesystem::copy_file(m_oldSources[kUpdaterName], m_strServeDir + "/" + kUpdaterName,
+                               std::filesystem::copy_options::overwrite_existing);
+    ASSERT_TRUE(Server().Reload());
+    Server().SetSlowDownloads(kTargetKey, 8000);
+    Process updater;
+    StartUpdater(updater);
+    const std::string window = WaitUpdaterWindow();
+    ASSERT_FALSE(window.empty()) << "no updater window";
+
+    // The log reads from the bottom up: the type check, server information, file list,
+    // the updater check, then the download.
+    std::vector<std::string> lines;
+    ASSERT_TRUE(PollUntil([&] {
+        lines = ProgressLines(window);
+        return !lines.empty() &&
+               WithoutStamp(lines.front()) == std::string(kDownloadStart) + kTargetName + "\\n";
+    })) << "the download did not start";
+    std::vector<std::string> texts;
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) texts.push_back(WithoutStamp(*it));
+    const std::vector<std::string> expected = {kCheckingType, kGettingServerInfo, kGettingFileList,
+                                               kCheckingUpdater,
+                                               std::string(kDownloadStart) + kTargetName + "\\n"};
+    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(lines.front().find('['), 0u);
+    Screenshot("updater-progress");
+
+    ASSERT_EQ(UiDriver({"click", window, std::to_string(kRunNowButton)}).exitCode, 0);
+    EXPECT_TRUE(PollUntil([&] { return !IsVisible(window); }, 10s)) << "Run now left it shown";
+    EXPECT_TRUE(PollUntil([&] { return CountRunning(kTargetName) == 1; }, 30s))
+        << "Run now did not start the program";
+    // The download under way finishes; the updater then ends without installing.
+    ASSERT_TRUE(WaitUpdaterGone(60s));
+    const std::string staged = ProgramDir() + "/" + kTargetName + ".new";
+    EXPECT_EQ(Bytes(staged), ServedBytes(kTargetName));
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName), OldBytes(kTargetName));
+    EXPECT_EQ(CountRunning(kTargetName), 1);
+
+    // The next run finds the staged copy complete: installed without a new download.
+    KillRunning(kTargetName);
+    Server().ClearMisbehaviours();
+    Process again;
+    StartUpdater(again);
+    ASSERT_TRUE(PollUntil([&] { return CountRunning(kTargetName) == 1; }, kWholeUpdate));
+    ASSERT_TRUE(WaitUpdaterGone());
+    EXPECT_EQ(Downloads(kTargetKey), 1);
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName), ServedBytes(kTargetName));
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName + TodaySuffix() + "1"), OldBytes(kTargetName));
+    EXPECT_FALSE(std::filesystem::exists(staged));
+}
+
+TEST_F(UpdaterTest, UnreachableServerStartsTheProgramOnceAndTheUpdaterKeepsTryingHidden) {
+    Server().SetFailure(UpdatePage::kServerInfo, UpdatePageFailure::kDrop);
+    Process updater;
+    StartUpdater(updater);
+    const std::string window = WaitUpdaterWindow();
+    ASSERT_FALSE(window.empty()) << "no updater window";
+    std::vector<std::string> lines;
+    ASSERT_TRUE(PollUntil([&] {
+        lines = ProgressLines(window);
+        return HasLine(lines, kServerInfoFailed);
+    })) << "the failure was not logged";
+    EXPECT_TRUE(PollUntil([&] { return CountRunning(kTargetName) == 1; }, 30s))
+        << "the program was not started after the first failure";
+    EXPECT_TRUE(PollUntil([&] { return !IsVisible(window); }, 10s));
+
+    // Retries every period while hidden, HTTPS then plain HTTP each time; the program
+    // is not started again.
+    ASSERT_TRUE(PollUntil([&] { return Server().PageCount(UpdatePage::kServerInfo) >= 6; }, 60s));
+    EXPECT_EQ(CountRunning(kTargetName), 1);
+    EXPECT_TRUE(updater.Running());
+    bool plainAfterSecure = false;
+    const std::vector<UpdateRequestRecord> requests = Server().Requests();
+    for (size_t i = 1; i < requests.size(); ++i) {
+        if (requests[i - 1].scheme == "https" && requests[i].scheme == "http") {
+            plainAfterSecure = true;
+        }
+    }
+    EXPECT_TRUE(plainAfterSecure);
+
+    // The server comes back: the new updater is staged and its batch written, but not
+    // started, because Run now (by the updater itself) asked to run without updating.
+    Server().ClearMisbehaviours();
+    ASSERT_TRUE(WaitUpdaterGone(60s)) << "the updater did not end";
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + kUpdaterName + ".new"), ServedBytes(kUpdaterName));
+    EXPECT_TRUE(std::filesystem::exists(ProgramDir() + "/aUpdate.bat"));
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + kUpdaterName), OldBytes(kUpdaterName));
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName), OldBytes(kTargetName));
+    EXPECT_EQ(CountRunning(kTargetName), 1);
+}
+
+TEST_F(UpdaterTest, SecondStartOnlyStartsTheProgramAndLeavesTheFirstAtWork) {
+    std::filesystem::copy_file(m_oldSources[kUpdaterName], m_strServeDir + "/" + kUpdaterName,
+                               std::filesystem::copy_options::overwrite_existing);
+    ASSERT_TRUE(Server().Reload());
+    Server().SetSlowDownloads(kTargetKey, 6000);
+    Process first;
+    StartUpdater(first);
+    const std::string window = WaitUpdaterWindow();
+    ASSERT_FALSE(window.empty());
+    ASSERT_TRUE(PollUntil([&] {
+        const std::vector<std::string> lines = ProgressLines(window);
+        return !lines.empty() && WithoutStamp(lines.front()).rfind(kDownloadStart, 0) == 0;
+    }));
+
+    const RunResult second = RunWine({ProgramDirWin() + "\\" + kUpdaterName}, ProgramDir(), 30000);
+    EXPECT_FALSE(second.timedOut) << "the second updater did not end by itself";
+    EXPECT_TRUE(PollUntil([&] { return CountRunning(kTargetName) == 1; }, 30s))
+        << "the second updater did not start the program";
+    EXPECT_TRUE(first.Running());
+    EXPECT_TRUE(IsVisible(window));
+
+    // The first goes on: it installs and, the program running, starts nothing more.
+    ASSERT_TRUE(WaitUpdaterGone(90s));
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName), ServedBytes(kTargetName));
+    EXPECT_EQ(CountRunning(kTargetName), 1);
+}
+
+}  // namespace
+}  // namespace e2e
+
+#endif
