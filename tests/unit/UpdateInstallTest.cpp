@@ -258,7 +258,8 @@ TEST_F(UpdateInstallTest, DoublesPercentSignsOfThePaths) {
         std::string::npos);
     EXPECT_NE(batch.find("MOVE \"C:\\50%%off\\.\\%%x%%.new\" \"C:\\50%%off\\VTUpdaterT.exe\""),
               std::string::npos);
-    EXPECT_NE(batch.find("start \"\" /D \"C:\\50%%off\" /B VTUpdaterT.exe \r\n"), std::string::npos);
+    EXPECT_NE(batch.find("start \"\" /D \"C:\\50%%off\" /B VTUpdaterT.exe \r\n"),
+              std::string::npos);
     EXPECT_NE(batch.find("DEL \"C:\\50%%off\\aUpdate.bat\"\r\n"), std::string::npos);
     EXPECT_NE(batch.find("IF %vtu_turns% GEQ 5 GOTO :EOF"), std::string::npos);
     EXPECT_EQ(batch.find("50%o"), std::string::npos);
@@ -291,7 +292,8 @@ TEST_F(UpdateInstallTest, UsesShortPathsWhenTheCodePageCannotHoldTheFolder) {
         EXPECT_EQ(batch.find('?'), std::string::npos);
         EXPECT_NE(batch.find("MOVE \"C:\\8D5E~1\\VTUPDA~1.NEW\" \"C:\\8D5E~1\\VTUpdaterT.exe\""),
                   std::string::npos);
-        EXPECT_NE(batch.find("start \"\" /D \"C:\\8D5E~1\" /B VTUpdaterT.exe \r\n"), std::string::npos);
+        EXPECT_NE(batch.find("start \"\" /D \"C:\\8D5E~1\" /B VTUpdaterT.exe \r\n"),
+                  std::string::npos);
         EXPECT_EQ(fake.openedBatches, std::vector<std::u16string>{dir + u"\\aUpdate.bat"});
     }
 }
