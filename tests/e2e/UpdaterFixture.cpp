@@ -70,6 +70,7 @@ std::vector<pid_t> WineProcesses(const std::string& exeName) {
 }  // namespace
 
 void UpdaterTest::SetUp() {
+    m_strStartSuffix = TodaySuffix();
     ASSERT_EQ(std::system((SourceDir() + "/scripts/make-sim-cert >/dev/null").c_str()), 0);
     KillRunning(kUpdaterName);
     KillRunning(kTargetName);
@@ -210,6 +211,18 @@ std::string UpdaterTest::TodaySuffix() {
     char text[16];
     std::strftime(text, sizeof text, "_%Y%m%d_", &local);
     return text;
+}
+
+std::string UpdaterTest::BackupOf(const std::string& relative) const {
+    const std::string started = relative + m_strStartSuffix + "1";
+    const std::string now = relative + TodaySuffix() + "1";
+    return fs::exists(ProgramDir() + "/" + now) ? now : started;
+}
+
+void UpdaterTest::ServeTheInstalledUpdater() {
+    fs::copy_file(m_oldSources[kUpdaterName], m_strServeDir + "/" + kUpdaterName,
+                  fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(Server().Reload());
 }
 
 int UpdaterTest::CountRunning(const std::string& exeName) {

@@ -67,6 +67,11 @@ class UpdaterTest : public ::testing::Test {
     std::string OldBytes(const std::string& relative) const;
     // "_YYYYMMDD_" of today (local time, as Wine sees it).
     static std::string TodaySuffix();
+    // The first backup of the day of a file: named for the day the test started, or
+    // for the next one when the run went past midnight.
+    std::string BackupOf(const std::string& relative) const;
+    // The served updater becomes the installed one, so that it does not replace itself.
+    void ServeTheInstalledUpdater();
     // Programs of the prefix running under this executable name (any letter case).
     static int CountRunning(const std::string& exeName);
     static void KillRunning(const std::string& exeName);
@@ -78,6 +83,7 @@ class UpdaterTest : public ::testing::Test {
 
     std::unique_ptr<CClassroom> m_classroom;
     std::string m_strServeDir;
+    std::string m_strStartSuffix;
     std::map<std::string, std::string> m_oldSources;  // relative name -> built file
 };
 

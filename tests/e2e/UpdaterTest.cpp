@@ -20,6 +20,7 @@ constexpr char kGettingFileList[] = "업데이트 정보를 얻어오고 있습�
 constexpr char kCheckingUpdater[] = "업데이터 변경여부를 확인하고 있습니다.\\n";
 constexpr char kServerInfoFailed[] = "업데이트 서버정보를 가져오는 동안 오류가 발생했습니다.\\n";
 constexpr char kDownloadStart[] = "다운로드 시작 : ";
+constexpr char kDownloadRefused[] = "다운로드 요구 많음 : ";
 
 constexpr auto kWholeUpdate = 120s;
 
@@ -59,17 +60,16 @@ TEST_F(UpdaterTest, UpdatesAnOlderInstallationReplacingItselfAndStartsTheProgram
     EXPECT_EQ(Downloads(kLanguageKey), 1);
 
     // Installed with a backup named for the day; nothing else left behind.
-    const std::string backup = TodaySuffix() + "1";
     for (const char* name : {kTargetName, kLanguageModule}) {
         EXPECT_EQ(Bytes(ProgramDir() + "/" + name), ServedBytes(name)) << name;
         EXPECT_EQ(FileVersionOf(name), kNewVersion) << name;
-        EXPECT_EQ(Bytes(ProgramDir() + "/" + name + backup), OldBytes(name)) << name;
+        EXPECT_EQ(Bytes(ProgramDir() + "/" + BackupOf(name)), OldBytes(name)) << name;
     }
     FileSet expected = {kUpdaterName,
                         kTargetName,
-                        std::string(kTargetName) + backup,
+                        BackupOf(kTargetName),
                         kLanguageModule,
-                        std::string(kLanguageModule) + backup,
+                        BackupOf(kLanguageModule),
                         "config.ini"};
     FileSet files;
     for (const std::string& file : ProgramFiles()) {
@@ -98,39 +98,48 @@ TEST_F(UpdaterTest, UpdatesAnOlderInstallationReplacingItselfAndStartsTheProgram
     EXPECT_EQ(refusals, 1);
 }
 
-TEST_F(UpdaterTest, RunNowDuringADownloadStartsTheProgramAndTheNextRunInstalls) {
-    // The served updater is the installed one: no self-replacement in this test.
-    std::filesystem::copy_file(m_oldSources[kUpdaterName], m_strServeDir + "/" + kUpdaterName,
-                               std::filesystem::copy_options::overwrite_existing);
-    ASSERT_TRUE(Server().Reload());
-    Server().SetSlowDownloads(kTargetKey, 8000);
+TEST_F(UpdaterTest, RunNowDuringTheDownloadsStartsTheProgramAndTheNextRunInstalls) {
+    // The served updater is the installed one: no self-replacement in this test. The
+    // server refuses the program's download until told otherwise, so the download loop
+    // keeps going, one step per period, with the window answering between steps.
+    ServeTheInstalledUpdater();
+    Server().SetRefuseDownloads(kTargetKey, -1);
     Process updater;
     StartUpdater(updater);
     const std::string window = WaitUpdaterWindow();
     ASSERT_FALSE(window.empty()) << "no updater window";
 
     // The log reads from the bottom up: the type check, server information, file list,
-    // the updater check, then the download.
+    // the updater check, then the download steps, newest on top.
+    // Downloads are logged under the name they are stored as until they are installed.
+    const std::string start = std::string(kDownloadStart) + kTargetName + ".new\\n";
+    const std::string refused = std::string(kDownloadRefused) + kTargetName + ".new\\n";
     std::vector<std::string> lines;
     ASSERT_TRUE(PollUntil([&] {
         lines = ProgressLines(window);
-        return !lines.empty() &&
-               WithoutStamp(lines.front()) == std::string(kDownloadStart) + kTargetName + "\\n";
-    })) << "the download did not start";
+        return lines.size() >= 7 && WithoutStamp(lines.front()) == refused;
+    })) << "the download steps did not come";
     std::vector<std::string> texts;
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) texts.push_back(WithoutStamp(*it));
-    const std::vector<std::string> expected = {kCheckingType, kGettingServerInfo, kGettingFileList,
-                                               kCheckingUpdater,
-                                               std::string(kDownloadStart) + kTargetName + "\\n"};
-    EXPECT_EQ(texts, expected);
-    EXPECT_EQ(lines.front().find('['), 0u);
+    const std::vector<std::string> expected = {
+        kCheckingType, kGettingServerInfo, kGettingFileList, kCheckingUpdater, start, refused,
+        start};
+    EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 7), expected);
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(line.size() > 11 && line[0] == '[' && line[3] == ':' && line[6] == ':' &&
+                    line[9] == ']')
+            << line;
+    }
     Screenshot("updater-progress");
 
     ASSERT_EQ(UiDriver({"click", window, std::to_string(kRunNowButton)}).exitCode, 0);
     EXPECT_TRUE(PollUntil([&] { return !IsVisible(window); }, 10s)) << "Run now left it shown";
     EXPECT_TRUE(PollUntil([&] { return CountRunning(kTargetName) == 1; }, 30s))
         << "Run now did not start the program";
-    // The download under way finishes; the updater then ends without installing.
+    // The downloads go on hidden; once the last is in, the updater ends without
+    // installing.
+    EXPECT_TRUE(updater.Running());
+    Server().SetRefuseDownloads(kTargetKey, 0);
     ASSERT_TRUE(WaitUpdaterGone(60s));
     const std::string staged = ProgramDir() + "/" + kTargetName + ".new";
     EXPECT_EQ(Bytes(staged), ServedBytes(kTargetName));
@@ -139,14 +148,13 @@ TEST_F(UpdaterTest, RunNowDuringADownloadStartsTheProgramAndTheNextRunInstalls) 
 
     // The next run finds the staged copy complete: installed without a new download.
     KillRunning(kTargetName);
-    Server().ClearMisbehaviours();
     Process again;
     StartUpdater(again);
     ASSERT_TRUE(PollUntil([&] { return CountRunning(kTargetName) == 1; }, kWholeUpdate));
     ASSERT_TRUE(WaitUpdaterGone());
     EXPECT_EQ(Downloads(kTargetKey), 1);
     EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName), ServedBytes(kTargetName));
-    EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName + TodaySuffix() + "1"), OldBytes(kTargetName));
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + BackupOf(kTargetName)), OldBytes(kTargetName));
     EXPECT_FALSE(std::filesystem::exists(staged));
 }
 
@@ -191,17 +199,15 @@ TEST_F(UpdaterTest, UnreachableServerStartsTheProgramOnceAndTheUpdaterKeepsTryin
 }
 
 TEST_F(UpdaterTest, SecondStartOnlyStartsTheProgramAndLeavesTheFirstAtWork) {
-    std::filesystem::copy_file(m_oldSources[kUpdaterName], m_strServeDir + "/" + kUpdaterName,
-                               std::filesystem::copy_options::overwrite_existing);
-    ASSERT_TRUE(Server().Reload());
-    Server().SetSlowDownloads(kTargetKey, 6000);
+    ServeTheInstalledUpdater();
+    Server().SetRefuseDownloads(kTargetKey, -1);
     Process first;
     StartUpdater(first);
     const std::string window = WaitUpdaterWindow();
     ASSERT_FALSE(window.empty());
     ASSERT_TRUE(PollUntil([&] {
         const std::vector<std::string> lines = ProgressLines(window);
-        return !lines.empty() && WithoutStamp(lines.front()).rfind(kDownloadStart, 0) == 0;
+        return !lines.empty() && WithoutStamp(lines.front()).rfind(kDownloadRefused, 0) == 0;
     }));
 
     const RunResult second = RunWine({ProgramDirWin() + "\\" + kUpdaterName}, ProgramDir(), 30000);
@@ -210,8 +216,12 @@ TEST_F(UpdaterTest, SecondStartOnlyStartsTheProgramAndLeavesTheFirstAtWork) {
         << "the second updater did not start the program";
     EXPECT_TRUE(first.Running());
     EXPECT_TRUE(IsVisible(window));
+    const size_t before = ProgressLines(window).size();
+    EXPECT_TRUE(PollUntil([&] { return ProgressLines(window).size() > before; }))
+        << "the first updater stopped working";
 
     // The first goes on: it installs and, the program running, starts nothing more.
+    Server().SetRefuseDownloads(kTargetKey, 0);
     ASSERT_TRUE(WaitUpdaterGone(90s));
     EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName), ServedBytes(kTargetName));
     EXPECT_EQ(CountRunning(kTargetName), 1);
