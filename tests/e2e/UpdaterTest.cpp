@@ -21,6 +21,8 @@ constexpr char kCheckingUpdater[] = "업데이터 변경여부를 확인하고 �
 constexpr char kServerInfoFailed[] = "업데이트 서버정보를 가져오는 동안 오류가 발생했습니다.\\n";
 constexpr char kDownloadStart[] = "다운로드 시작 : ";
 constexpr char kDownloadRefused[] = "다운로드 요구 많음 : ";
+constexpr char kCheckFailed[] = "업데이터 변경요청이 많아, 잠시후 재시도 합니다.\\n";
+constexpr char kRunNowHint[] = "[바로 실행 하기]를 누르면 업데이트 없이 실행이 가능합니다.\\n";
 
 constexpr auto kWholeUpdate = 120s;
 
@@ -196,6 +198,34 @@ TEST_F(UpdaterTest, UnreachableServerStartsTheProgramOnceAndTheUpdaterKeepsTryin
     EXPECT_EQ(Bytes(ProgramDir() + "/" + kUpdaterName), OldBytes(kUpdaterName));
     EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName), OldBytes(kTargetName));
     EXPECT_EQ(CountRunning(kTargetName), 1);
+}
+
+TEST_F(UpdaterTest, WithoutItsOwnRecordTheUpdaterWaitsVisiblyUntilRunNow) {
+    std::filesystem::remove(m_strServeDir + "/" + kUpdaterName);
+    ASSERT_TRUE(Server().Reload());
+    Process updater;
+    StartUpdater(updater);
+    const std::string window = WaitUpdaterWindow();
+    ASSERT_FALSE(window.empty());
+    // Every attempt logs the failed check and the hint, with the window shown.
+    ASSERT_TRUE(PollUntil([&] {
+        const std::vector<std::string> lines = ProgressLines(window);
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+                   return WithoutStamp(line) == kCheckFailed;
+               }) >= 2;
+    })) << "the failed check was not logged at every attempt";
+    const std::vector<std::string> lines = ProgressLines(window);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(WithoutStamp(lines[0]), kRunNowHint);
+    EXPECT_EQ(WithoutStamp(lines[1]), kCheckFailed);
+    EXPECT_TRUE(IsVisible(window));
+    EXPECT_EQ(CountRunning(kTargetName), 0);
+    EXPECT_EQ(Server().DownloadCounts().size(), 0u);
+
+    ASSERT_EQ(UiDriver({"click", window, std::to_string(kRunNowButton)}).exitCode, 0);
+    EXPECT_TRUE(PollUntil([&] { return CountRunning(kTargetName) == 1; }, 30s));
+    EXPECT_TRUE(PollUntil([&] { return !IsVisible(window); }, 10s));
+    EXPECT_EQ(Bytes(ProgramDir() + "/" + kTargetName), OldBytes(kTargetName));
 }
 
 TEST_F(UpdaterTest, SecondStartOnlyStartsTheProgramAndLeavesTheFirstAtWork) {
