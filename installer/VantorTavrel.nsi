@@ -254,17 +254,36 @@ FunctionEnd
 ; functions keep its encoding.
 Function WriteConfig
   ${If} ${FileExists} "$INSTDIR\config.ini"
+    ; Deleting a key that is not there counts as an error: only the writes count.
+    ${If} $ServerHttps == ""
+      DeleteINIStr "$INSTDIR\config.ini" "default" "loginhttps"
+    ${EndIf}
+    ${If} $ServerHttp == ""
+      DeleteINIStr "$INSTDIR\config.ini" "default" "loginhttp"
+    ${EndIf}
+    ClearErrors
     ${If} $ServerHttps != ""
       WriteINIStr "$INSTDIR\config.ini" "default" "loginhttps" $ServerHttps
-    ${Else}
-      DeleteINIStr "$INSTDIR\config.ini" "default" "loginhttps"
     ${EndIf}
     ${If} $ServerHttp != ""
       WriteINIStr "$INSTDIR\config.ini" "default" "loginhttp" $ServerHttp
-    ${Else}
-      DeleteINIStr "$INSTDIR\config.ini" "default" "loginhttp"
     ${EndIf}
     FlushINI "$INSTDIR\config.ini"
+    ; Wine's profile functions report failures of writes that took place: what counts
+    ; is what the file holds now.
+    ClearErrors
+    ${If} $ServerHttps != ""
+      ReadINIStr $0 "$INSTDIR\config.ini" "default" "loginhttps"
+      ${IfNot} $0 S== $ServerHttps
+        SetErrors
+      ${EndIf}
+    ${EndIf}
+    ${If} $ServerHttp != ""
+      ReadINIStr $0 "$INSTDIR\config.ini" "default" "loginhttp"
+      ${IfNot} $0 S== $ServerHttp
+        SetErrors
+      ${EndIf}
+    ${EndIf}
     Return
   ${EndIf}
   ClearErrors
