@@ -6,11 +6,13 @@ program starts, a second install keeps the address, and the silent uninstall rem
 what setup installed and keeps the teacher's notes and settings."""
 
 import glob
+import json
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 import zipfile
 
@@ -32,7 +34,12 @@ HTTPS = "https://10.0.0.5:8443"
 HTTP = "http://10.0.0.5:8080"
 DIALOG_CLASS = "#32770"
 TEACHER_ID_EDIT = "1036"  # IDC_TEACHER_ID
-VK_ESCAPE = "27"
+OK_BUTTON = "1"  # IDOK
+MAIN_CLASS = "Vantor Tavrel"
+TEACHER_ID = "teacher01"
+CLASSROOM_SIM = os.environ.get(
+    "TAVREL_CLASSROOM_SIM",
+    os.path.join(sup.SOURCE_DIR, "build", "native", "tools", "classroom-sim", "classroom-sim"))
 WAIT_S = 120
 
 
@@ -112,6 +119,54 @@ def link_target_named(path, name):
     with open(path, "rb") as f:
         data = f.read()
     return name.encode("ascii") in data or name.encode("utf-16-le") in data
+
+
+class Classroom:
+    """classroom-sim with its log-in web server over HTTP, its events gathered by a
+    reader thread until it ends."""
+
+    def __enter__(self):
+        self.process = subprocess.Popen([CLASSROOM_SIM, "--web", "--no-https", "--no-media"],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, text=True)
+        self.events = []
+        self.web_port = 0
+        for line in self.process.stdout:
+            event = json.loads(line)
+            self.events.append(event)
+            if event.get("kind") == "listening" and event.get("role") == "web":
+                self.web_port = event["port"]
+                break
+        if not self.web_port:
+            self.process.kill()
+            self.process.wait()
+            raise RuntimeError("classroom-sim did not start its web server")
+        self.reader = threading.Thread(target=self._read)
+        self.reader.start()
+        return self
+
+    def _read(self):
+        for line in self.process.stdout:
+            try:
+                self.events.append(json.loads(line))
+            except ValueError:
+                pass
+
+    def __exit__(self, *exc):
+        try:
+            self.process.stdin.write("quit\n")
+            self.process.stdin.flush()
+        except OSError:
+            pass
+        try:
+            self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        self.reader.join()
+        self.process.stdout.close()
+        self.process.stdin.close()
+        return False
 
 
 class SetupWineTest(unittest.TestCase):
@@ -207,25 +262,53 @@ class SetupWineTest(unittest.TestCase):
                       for d, _, files in os.walk(INSTALL_DIR) for f in files)
         self.assertAlmostEqual(int(size, 16), on_disk // 1024, delta=8)
 
-    def test_3_installed_program_starts_with_its_log_in(self):
-        program = self.wine.start([os.path.join(INSTALL_DIR, "Vantor Tavrel.exe")], INSTALL_DIR)
-        try:
-            found = self.wine.ui_driver(["wait", "--class", DIALOG_CLASS, "--timeout", "60000"])
-            self.assertEqual(found.returncode, 0, "the log-in dialog did not appear")
-            dialog = found.stdout.strip()
-            self.assertEqual(self.wine.ui_driver(["text", dialog, TEACHER_ID_EDIT]).returncode, 0,
-                             "the dialog has no teacher ID field")
-            self.assertEqual(self.wine.ui_driver(["key", dialog, VK_ESCAPE]).returncode, 0)
-            self.assertEqual(program.wait(timeout=60), 0)
-        finally:
-            if program.poll() is None:
-                program.kill()
-                program.wait()
-        self.wine.settle()
+    def test_3_installed_program_logs_in_at_the_classroom(self):
+        with Classroom() as classroom:
+            # A second install with new addresses changes them in the existing file.
+            https = "https://127.0.0.1:1"  # nothing listens: the log-in falls back to HTTP
+            http = "http://127.0.0.1:%d" % classroom.web_port
+            self.assertEqual(self.install("/LOGINHTTPS=" + https, "/LOGINHTTP=" + http), 0)
+            self.assert_config(https, http)
+            program = self.wine.start([os.path.join(INSTALL_DIR, "Vantor Tavrel.exe")],
+                                      INSTALL_DIR)
+            try:
+                found = self.wine.ui_driver(["wait", "--class", DIALOG_CLASS, "--timeout",
+                                             "60000"])
+                self.assertEqual(found.returncode, 0, "the log-in dialog did not appear")
+                dialog = found.stdout.strip()
+                self.assertEqual(
+                    self.wine.ui_driver(["set-text", dialog, TEACHER_ID_EDIT, TEACHER_ID])
+                    .returncode, 0, "the dialog has no teacher ID field")
+                self.assertEqual(self.wine.ui_driver(["click", dialog, OK_BUTTON]).returncode, 0)
+                # The panel shows once the session with the lectern PC is up.
+                panel = self.wine.ui_driver(["wait", "--class", MAIN_CLASS, "--timeout",
+                                             "60000"])
+                self.assertEqual(panel.returncode, 0, "the panel did not appear")
+            finally:
+                subprocess.run(["wineserver", "-k"], env=self.wine.env)
+                program.wait(timeout=WAIT_S)
+                self.wine.settle()
+        # The address of config.ini reached the web server (over HTTP after the HTTPS
+        # port refused), and the session went on through the relay to the lectern PC.
+        steps = [
+            ("log-in at the web server", {"kind": "login_request", "scheme": "http",
+                                          "val3": TEACHER_ID, "valid": True}),
+            ("identified at the relay", {"kind": "identity", "role": "relay", "ok": True,
+                                         "teacher": TEACHER_ID}),
+            ("connected to the lectern PC", {"kind": "conn_open", "role": "lectern"}),
+        ]
+        for name, fields in steps:
+            with self.subTest(step=name):
+                self.assertTrue(
+                    any(all(e.get(k) == v for k, v in fields.items()) for e in classroom.events),
+                    classroom.events)
 
     def test_4_second_install_without_address_keeps_it(self):
+        with open(os.path.join(INSTALL_DIR, "config.ini"), "rb") as f:
+            before = f.read()
         self.assertEqual(self.install(), 0)
-        self.assert_config(HTTPS, HTTP)
+        with open(os.path.join(INSTALL_DIR, "config.ini"), "rb") as f:
+            self.assertEqual(f.read(), before)
 
     def test_5_silent_uninstall_keeps_notes_and_settings(self):
         notes = os.path.join(user_desktop(), "NoteSave")
