@@ -234,6 +234,8 @@ Function ServerPageCreate
   Pop $0
   ${NSD_CreateText} 0 50u 100% 12u "$ServerHttp"
   Pop $HttpField
+  ; Whoever installs by hand came to type the address.
+  ${NSD_SetFocus} $HttpsField
   nsDialogs::Show
 FunctionEnd
 

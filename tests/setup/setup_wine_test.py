@@ -13,6 +13,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 import zipfile
 
@@ -35,6 +36,12 @@ HTTP = "http://10.0.0.5:8080"
 DIALOG_CLASS = "#32770"
 TEACHER_ID_EDIT = "1036"  # IDC_TEACHER_ID
 OK_BUTTON = "1"  # IDOK
+NEXT_BUTTON = "1"  # the setup window's Next, Install and Finish
+BACK_BUTTON = "3"
+SETUP_TITLE = "Vantor Tavrel 설치"
+NEXT_TEXT = "다음 >"
+INSTALL_TEXT = "설치"
+FINISH_TEXT = "마침"
 MAIN_CLASS = "Vantor Tavrel"
 TEACHER_ID = "teacher01"
 CLASSROOM_SIM = os.environ.get(
@@ -49,8 +56,10 @@ class Wine:
     def __init__(self):
         subprocess.run([os.path.join(sup.SOURCE_DIR, "scripts", "wine-prefix"), PREFIX],
                        check=True, timeout=300)
-        self.env = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all",
+        # A Korean Windows, as on the pads: the setup program shows its Korean pages.
+        self.env = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", LANG="ko_KR.UTF-8",
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+        self.env.pop("LC_ALL", None)
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
@@ -344,6 +353,80 @@ class SetupWineTest(unittest.TestCase):
                              "[default]\r\nloginhttps=%s\r\n" % HTTPS)
         self.assertEqual(self.uninstall(), 0)
         self.assert_nothing_installed()
+
+    def test_7_pages_ask_for_the_address_in_korean(self):
+        setup = self.wine.start([self.setup_copy], self.tmp)
+        try:
+            found = self.wine.ui_driver(["wait", "--class", DIALOG_CLASS, "--timeout", "60000"])
+            self.assertEqual(found.returncode, 0, "no setup window")
+            window = found.stdout.strip()
+            # The first page's caption ends in a blank.
+            self.assertEqual(self.wine.ui_driver(["text", window]).stdout.strip(), SETUP_TITLE)
+            # The clicks are posted: each step waits for the page it leads to. The text
+            # is read by a message to the setup's window, so it is answered only once
+            # the page (its fields, the focus) is up.
+            self.click(window, NEXT_BUTTON)
+            self.wait_button_text(window, NEXT_BUTTON, INSTALL_TEXT)
+            # Nothing typed: the page stays and says why.
+            self.click(window, NEXT_BUTTON)
+            box = self.wait_second_window(SETUP_TITLE, window)
+            self.assertEqual(self.wine.ui_driver(["message-text", box]).stdout.strip(),
+                             "로그인 서버 주소를 하나 이상 입력하세요.")
+            self.click(box, OK_BUTTON)
+            self.wait_gone(box)
+            # Back and on again: the page opens with the HTTPS field focused.
+            self.click(window, BACK_BUTTON)
+            self.wait_button_text(window, NEXT_BUTTON, NEXT_TEXT)
+            self.click(window, NEXT_BUTTON)
+            self.wait_button_text(window, NEXT_BUTTON, INSTALL_TEXT)
+            self.type_keys(["type", "--delay", "20", HTTPS], ["key", "Tab"],
+                           ["type", "--delay", "20", HTTP])
+            self.click(window, NEXT_BUTTON)
+            self.wait_button_text(window, NEXT_BUTTON, FINISH_TEXT)
+            self.click(window, NEXT_BUTTON)
+            self.assertEqual(setup.wait(timeout=WAIT_S), 0)
+        finally:
+            if setup.poll() is None:
+                setup.kill()
+                setup.wait()
+        self.assert_config(HTTPS, HTTP)
+        self.assertIsNotNone(self.wine.reg_query(UNINSTALL_KEY))
+        self.assertEqual(self.uninstall(), 0)
+        self.assert_nothing_installed()
+
+    def wait_second_window(self, title, first):
+        """Another top-level dialog with the title: a message box of the first."""
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            listing = self.wine.ui_driver(["list", "--class", DIALOG_CLASS, "--title", title])
+            for line in listing.stdout.splitlines():
+                handle = line.split("\t")[0].strip()
+                if handle and handle != first:
+                    return handle
+        self.fail("no message box came")
+
+    def click(self, window, button):
+        self.assertEqual(self.wine.ui_driver(["click", window, button]).returncode, 0)
+
+    def wait_gone(self, window):
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            if self.wine.ui_driver(["info", window]).returncode != 0:
+                return
+        self.fail("the message box stayed")
+
+    def wait_button_text(self, window, button, text):
+        deadline = time.monotonic() + WAIT_S
+        while time.monotonic() < deadline:
+            if self.wine.ui_driver(["text", window, button]).stdout.strip() == text:
+                return
+        self.fail("the button never read %r" % text)
+
+    def type_keys(self, *commands):
+        # Without a window manager the keyboard goes to the window under the pointer:
+        # Wine's desktop, which hands it to its focused control.
+        for args in [["mousemove", "5", "5"]] + list(commands):
+            subprocess.run(["xdotool"] + args, env=self.wine.env, check=True, timeout=60)
 
 
 if __name__ == "__main__":
