@@ -60,6 +60,9 @@ class Wine:
         self.env = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", LANG="ko_KR.UTF-8",
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         self.env.pop("LC_ALL", None)
+        # A run that was stopped may have left its Wine server behind, bound to a display
+        # that is gone: programs started now would join it.
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
@@ -186,7 +189,11 @@ class SetupWineTest(unittest.TestCase):
         cls.setup = os.path.join(sup.RELEASE_DIR, names["setup"])
         cls.zip = os.path.join(sup.RELEASE_DIR, names["zip"])
         cls.wine = Wine()
-        remove_traces(cls.wine)
+        try:
+            remove_traces(cls.wine)
+        except BaseException:
+            cls.wine.close()
+            raise
         # A copy with a path Wine reads without quoting trouble.
         cls.tmp = tempfile.mkdtemp(prefix="tavrel-setup-")
         shutil.copy(cls.setup, os.path.join(cls.tmp, "setup.exe"))
