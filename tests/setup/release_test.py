@@ -7,11 +7,14 @@ import hashlib
 import os
 import subprocess
 import sys
+import tempfile
 import unittest
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import setup_support as sup  # noqa: E402
+
+MAKE_SETUP = os.path.join(sup.SOURCE_DIR, "installer", "make-setup")
 
 
 class ReleaseTest(unittest.TestCase):
@@ -77,6 +80,28 @@ class ReleaseTest(unittest.TestCase):
             data = f.read()
         self.assertEqual(data[:2], b"MZ")
         self.assertEqual(sup.fixed_versions(data), (self.version, self.version))
+
+
+class MakeSetupTest(unittest.TestCase):
+    def test_prints_the_version_of_version_h(self):
+        out = subprocess.run([MAKE_SETUP, "--version"], stdout=subprocess.PIPE, text=True)
+        self.assertEqual(out.returncode, 0)
+        self.assertEqual(out.stdout.strip(), sup.version_text(sup.source_version()))
+
+    def test_refuses_a_program_folder_without_every_shipped_file(self):
+        for missing in sup.SHIPPED_FILES:
+            with self.subTest(missing=missing), tempfile.TemporaryDirectory() as folder:
+                for name in sup.SHIPPED_FILES:
+                    if name != missing:
+                        os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+                        with open(os.path.join(folder, name), "wb") as f:
+                            f.write(b"MZ")
+                target = os.path.join(folder, "setup.exe")
+                out = subprocess.run([MAKE_SETUP, folder, target], stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT, text=True)
+                self.assertNotEqual(out.returncode, 0)
+                self.assertIn(missing, out.stdout)
+                self.assertFalse(os.path.exists(target))
 
 
 if __name__ == "__main__":
