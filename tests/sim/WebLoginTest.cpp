@@ -1,5 +1,7 @@
 // The login web server from outside: a plain client sends what the pad sends and the
 // replies are compared byte for byte (Korean texts in code page 949).
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -51,7 +53,7 @@ std::string Accepted(const char* separator) {
 class WebLoginTest : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        s_certDir = testing::TempDir() + "/sim-cert-login";
+        s_certDir = testing::TempDir() + "/sim-cert-login-" + std::to_string(::getpid());
         ASSERT_TRUE(MakeTestCertificate(s_certDir));
     }
 

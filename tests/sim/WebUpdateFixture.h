@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <unistd.h>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -22,12 +24,15 @@ inline const std::string kNoVersion949 = "\xc7\xd8\xb4\xe7\xbe\xf8\xc0\xbd";
 class WebUpdateTest : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        s_certDir = testing::TempDir() + "/sim-cert-update";
+        s_certDir = testing::TempDir() + "/sim-cert-update-" + std::to_string(::getpid());
         ASSERT_TRUE(MakeTestCertificate(s_certDir));
     }
 
     void SetUp() override {
-        m_folder = std::filesystem::path(testing::TempDir()) / "update-files";
+        // ctest runs these tests side by side, each in a process of its own: each
+        // needs a folder of its own, or one test's clean-up empties another's.
+        m_folder = std::filesystem::path(testing::TempDir()) /
+                   ("update-files-" + std::to_string(::getpid()));
         std::filesystem::remove_all(m_folder);
         pe_builder::WriteFile(
             m_folder / "Vantor Tavrel.exe",
