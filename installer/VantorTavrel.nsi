@@ -320,6 +320,14 @@ Section "Vantor Tavrel" SecMain
     Abort "$(ConfigFailed)"
   ${EndIf}
 
+  ; Both programs write beside themselves as the teacher, who is not an administrator of
+  ; the pad: the updater stages and installs new files here, the program keeps
+  ; setting.ini here. So the pad's users may change this folder (BUILTIN\Users by its
+  ; SID, whatever the language of Windows). A failure here is not fatal: updates then
+  ; fail with the updater's own "cannot save" message and the program still starts.
+  nsExec::Exec '"$SYSDIR\icacls.exe" "$INSTDIR" /grant *S-1-5-32-545:(OI)(CI)M /T /Q'
+  Pop $0
+
   ; The shortcuts start the updater: it brings the installation up to date and then
   ; starts the program, as every start of the program on a pad should.
   SetShellVarContext all
