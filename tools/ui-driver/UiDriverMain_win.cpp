@@ -4,6 +4,8 @@
 // found in time, 2 for a usage error.
 #include <windows.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -154,6 +156,8 @@ HWND Target(int argc, wchar_t** argv, int index) {
 
 // Every item of a list box in another process. LB_GETTEXT is carried across processes
 // by the system, as for the standard list box it is.
+constexpr size_t kItemRoomChars = 32768;
+
 bool PrintListItems(HWND list) {
     DWORD_PTR count = 0;
     if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count) ||
@@ -162,14 +166,18 @@ bool PrintListItems(HWND list) {
     }
     std::wstring all;
     for (DWORD_PTR i = 0; i < count; ++i) {
+        // The owner may insert a line while we read (a progress list grows at its top),
+        // so the item at this index can be longer than its length said a moment ago.
+        // The text is copied into our buffer whatever its size: leave ample room.
         DWORD_PTR length = 0;
         SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length);
         if (static_cast<LONG_PTR>(length) < 0) length = 0;
-        std::wstring item(length + 1, L'\0');
+        const size_t room = std::max<size_t>(static_cast<size_t>(length) + 1, kItemRoomChars);
+        std::wstring item(room, L'\0');
         DWORD_PTR copied = 0;
         SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&item[0]),
                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
-        item.resize(static_cast<LONG_PTR>(copied) > 0 && copied <= length ? copied : 0);
+        item.resize(static_cast<LONG_PTR>(copied) > 0 && copied < room ? copied : 0);
         for (wchar_t c : item) {
             if (c == L'\n') {
                 all += L"\\n";
